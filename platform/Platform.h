@@ -1,0 +1,122 @@
+// The one door to the operating system: narrow interfaces with no Windows types.
+//
+// The product code (app/, package/, deploy/, install/) reaches files, the environment, message
+// boxes and the rest only through these interfaces. platform/win32 implements them with the real
+// calls; platform/fake simulates Windows in memory for the host tests. Every call reports failure
+// through its result and leaves the Win32 error code for System::LastError, as GetLastError would.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace os {
+
+// Handles of the windowing system as the product code sees them (HINSTANCE, HWND).
+using Instance = void*;
+using Window = void*;
+
+// Win32 error codes that the product code and the fake care about.
+inline constexpr uint32_t kErrFileNotFound = 2;
+inline constexpr uint32_t kErrPathNotFound = 3;
+inline constexpr uint32_t kErrAccessDenied = 5;
+inline constexpr uint32_t kErrNotEnoughMemory = 8;
+inline constexpr uint32_t kErrSharingViolation = 32;
+inline constexpr uint32_t kErrFileExists = 80;
+inline constexpr uint32_t kErrDiskFull = 112;
+inline constexpr uint32_t kErrInvalidName = 123;
+inline constexpr uint32_t kErrDirNotEmpty = 145;
+inline constexpr uint32_t kErrAlreadyExists = 183;
+
+// Message box styles and answers (the Win32 values).
+inline constexpr uint32_t kMbOk = 0x00;
+inline constexpr uint32_t kMbYesNo = 0x04;
+inline constexpr uint32_t kMbIconError = 0x10;
+inline constexpr uint32_t kMbIconWarning = 0x30;
+inline constexpr uint32_t kMbIconInformation = 0x40;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+// An open file; the destructor closes it.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to count bytes at the current position; *got receives the number delivered
+  // (0 at the end of the file). False when the read itself failed.
+  virtual bool Read(void* buffer, uint32_t count, uint32_t* got) = 0;
+  // Writes count bytes; *written receives the number the system accepted.
+  virtual bool Write(const void* data, uint32_t count, uint32_t* written) = 0;
+  // Moves to an absolute offset from the start of the file.
+  virtual bool Seek(uint64_t offset) = 0;
+  // The file's length in bytes, or false when it cannot be learnt.
+  virtual bool Size(uint64_t* size) = 0;
+};
+
+// What GetFileAttributesA says of a path.
+struct PathInfo {
+  bool exists = false;
+  bool directory = false;
+  bool reparsePoint = false;  // a junction or symbolic link
+};
+
+// One match of a folder search.
+struct FoundItem {
+  std::string name;  // the name within its folder
+  bool directory = false;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  // GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING. Null on failure.
+  virtual std::unique_ptr<File> OpenRead(const std::string& path) = 0;
+  // GENERIC_WRITE, no sharing, CREATE_ALWAYS (an existing file is truncated). Null on failure.
+  virtual std::unique_ptr<File> Create(const std::string& path) = 0;
+  virtual bool Delete(const std::string& path) = 0;
+  virtual bool Copy(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  // CreateDirectoryA: fails with kErrAlreadyExists when the path exists.
+  virtual bool CreateDir(const std::string& path) = 0;
+  // RemoveDirectoryA: only an empty folder (or a link to a folder, which is removed itself).
+  virtual bool RemoveDir(const std::string& path) = 0;
+  virtual PathInfo Query(const std::string& path) = 0;
+  // FindFirstFileA/FindNextFileA over a pattern such as C:\dir\*.*: every match in the
+  // folder, "." and ".." included. False when the folder cannot be searched.
+  virtual bool List(const std::string& pattern, std::vector<FoundItem>* items) = 0;
+  virtual bool SetCurrentDir(const std::string& path) = 0;
+};
+
+class System {
+ public:
+  virtual ~System() = default;
+  // The error code of the last failed call on this thread (GetLastError).
+  virtual uint32_t LastError() = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  // Full path of the running program's own file (GetModuleFileNameA); empty on failure.
+  virtual std::string ModuleFileName() = 0;
+  // The user's temporary folder, ending with a backslash (GetTempPathA); false on failure.
+  virtual bool TempPath(std::string* path) = 0;
+  // The Windows system folder (GetSystemDirectoryA); false on failure.
+  virtual bool SystemDir(std::string* path) = 0;
+  // Environment of the process; GetEnv is false when the variable is not set.
+  virtual bool GetEnv(const std::string& name, std::string* value) = 0;
+  virtual bool SetEnv(const std::string& name, const std::string& value) = 0;
+};
+
+class Ui {
+ public:
+  virtual ~Ui() = default;
+  // A message box without owner window; returns the button pressed (kIdOk, kIdYes, ...).
+  virtual int ShowMessage(const std::string& text, const std::string& caption, uint32_t style) = 0;
+};
+
+// Everything the product code may ask of the system, handed to each part by reference.
+struct Platform {
+  Files& files;
+  System& system;
+  Ui& ui;
+};
+
+}  // namespace os

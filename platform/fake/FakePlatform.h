@@ -1,0 +1,167 @@
+// A simulated Windows for the host tests: an in-memory file system with Windows path rules,
+// an environment, recorded message boxes with scripted answers, and injectable faults.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace fake {
+
+// SQLite-style fault plan: fail the n-th call of an operation ("Files::Create", ...), once or
+// from then on, with a Win32 error code.
+class Faults {
+ public:
+  enum Mode { Once, Persistent };
+  void FailNth(const std::string& op, int n, uint32_t code, Mode mode = Once);
+  void Clear() { _rules.clear(), _calls.clear(); }
+  // Counts a call of op; returns the error code to fail it with, or 0.
+  uint32_t Check(const std::string& op);
+  int Calls(const std::string& op) const;
+  // True once every rule has fired at least once.
+  bool AllFired() const;
+
+ private:
+  struct Rule {
+    std::string op;
+    int n;
+    uint32_t code;
+    Mode mode;
+    bool fired = false;
+  };
+  std::vector<Rule> _rules;
+  std::map<std::string, int> _calls;
+};
+
+class FakeSystem;
+
+// Paths follow Windows rules: '\' or '/', repeated separators, ASCII case ignored, a drive
+// letter or the current folder in front, "." and ".." resolved. Folders hold files and folders.
+class FakeFiles final : public os::Files {
+ public:
+  FakeFiles(FakeSystem& system, Faults& faults);
+
+  std::unique_ptr<os::File> OpenRead(const std::string& path) override;
+  std::unique_ptr<os::File> Create(const std::string& path) override;
+  bool Delete(const std::string& path) override;
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool CreateDir(const std::string& path) override;
+  bool RemoveDir(const std::string& path) override;
+  os::PathInfo Query(const std::string& path) override;
+  bool List(const std::string& pattern, std::vector<os::FoundItem>* items) override;
+  bool SetCurrentDir(const std::string& path) override;
+
+  // Test set-up and inspection; paths as above. Missing parent folders are made.
+  void AddFile(const std::string& path, const std::string& content);
+  void AddFile(const std::string& path, std::vector<uint8_t> content);
+  void AddDir(const std::string& path);
+  // A junction: a folder entry that leads to another folder.
+  void AddJunction(const std::string& path, const std::string& target);
+  bool Exists(const std::string& path);
+  bool IsDir(const std::string& path);
+  std::string Content(const std::string& path);
+  // Every path held, in display form, sorted (folders end with a backslash).
+  std::vector<std::string> AllPaths();
+  std::string CurrentDir() const { return _cwd; }
+
+  // Faults bound to paths: a locked file refuses opens and deletion (sharing violation); a
+  // read-only folder refuses anything created or removed in it (access denied).
+  void Lock(const std::string& path);
+  void MakeReadOnly(const std::string& folder);
+  // Bytes that writes may still add in all; beyond it a write is short (disk full).
+  void SetFreeSpace(uint64_t bytes) { _freeSpace = bytes; }
+  // Number of files open right now.
+  int OpenHandles() const { return _openHandles; }
+
+  struct Node {
+    std::string path;  // display form, as first created
+    bool directory = false;
+    std::string junctionTarget;  // key of the folder a junction leads to
+    std::shared_ptr<std::vector<uint8_t>> data = std::make_shared<std::vector<uint8_t>>();
+    int readers = 0;
+    int writers = 0;
+  };
+
+ private:
+  friend class FakeFile;
+  // Absolute, normalised display path; false when the path is not valid.
+  bool Normalize(const std::string& path, std::string* display, bool followLast = true);
+  static std::string Key(const std::string& display);
+  static std::string Parent(const std::string& display);
+  bool Fail(uint32_t code);
+  bool ParentIsFolder(const std::string& display);
+  bool IsLocked(const std::string& key) const;
+  bool IsReadOnlyFolder(const std::string& parentKey) const;
+
+  FakeSystem& _system;
+  Faults& _faults;
+  std::map<std::string, Node> _nodes;  // by lower-case key
+  std::vector<std::string> _locked;
+  std::vector<std::string> _readOnly;
+  std::string _cwd = "C:";
+  uint64_t _freeSpace = UINT64_MAX;
+  int _openHandles = 0;
+};
+
+class FakeSystem final : public os::System {
+ public:
+  explicit FakeSystem(Faults& faults) : _faults(faults) {}
+
+  uint32_t LastError() override { return _lastError; }
+  void Sleep(uint32_t milliseconds) override;
+  std::string ModuleFileName() override { return moduleFileName; }
+  bool TempPath(std::string* path) override;
+  bool SystemDir(std::string* path) override;
+  bool GetEnv(const std::string& name, std::string* value) override;
+  bool SetEnv(const std::string& name, const std::string& value) override;
+
+  void SetLastError(uint32_t code) { _lastError = code; }
+  // Set-up: what the calls above answer.
+  std::string moduleFileName = "C:\\Downloads\\demo.exe";
+  std::string tempPath = "C:\\Users\\user\\Temp\\";
+  std::string systemDir = "C:\\Windows\\system32";
+  std::map<std::string, std::string> env;  // names kept upper case
+  uint64_t sleptMilliseconds = 0;
+  // Called on every Sleep, e.g. to end a process after some time.
+  std::function<void(uint32_t)> onSleep;
+
+ private:
+  Faults& _faults;
+  uint32_t _lastError = 0;
+};
+
+// A message box as the program showed it.
+struct Box {
+  std::string text;
+  std::string caption;
+  uint32_t style = 0;
+  bool operator==(const Box&) const = default;
+};
+
+class FakeUi final : public os::Ui {
+ public:
+  int ShowMessage(const std::string& text, const std::string& caption, uint32_t style) override;
+  // Answers for the next boxes, in order; without one a box answers OK (No for Yes/No boxes).
+  void Answer(int button) { _answers.push_back(button); }
+  std::vector<Box> boxes;
+
+ private:
+  std::deque<int> _answers;
+};
+
+// The whole fake, ready to hand out as an os::Platform.
+struct FakePlatform {
+  Faults faults;
+  FakeSystem system{faults};
+  FakeFiles files{system, faults};
+  FakeUi ui;
+  os::Platform Get() { return os::Platform{files, system, ui}; }
+};
+
+}  // namespace fake

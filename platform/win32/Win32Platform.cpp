@@ -1,0 +1,168 @@
+// Win32 backend of the platform layer.
+#include "platform/win32/Win32Platform.h"
+
+#include <windows.h>
+
+#include "platform/win32/Scoped.h"
+
+namespace win32 {
+
+namespace {
+
+class Win32File final : public os::File {
+ public:
+  explicit Win32File(HANDLE h) : _handle(h) {}
+
+  bool Read(void* buffer, uint32_t count, uint32_t* got) override {
+    DWORD n = 0;
+    const BOOL ok = ReadFile(_handle.Get(), buffer, count, &n, nullptr);
+    *got = n;
+    return ok != FALSE;
+  }
+
+  bool Write(const void* data, uint32_t count, uint32_t* written) override {
+    DWORD n = 0;
+    const BOOL ok = WriteFile(_handle.Get(), data, count, &n, nullptr);
+    *written = n;
+    return ok != FALSE;
+  }
+
+  bool Seek(uint64_t offset) override {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(_handle.Get(), to, nullptr, FILE_BEGIN) != FALSE;
+  }
+
+  bool Size(uint64_t* size) override {
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(_handle.Get(), &length)) return false;
+    *size = static_cast<uint64_t>(length.QuadPart);
+    return true;
+  }
+
+ private:
+  ScopedHandle _handle;
+};
+
+std::unique_ptr<os::File> OpenHandle(HANDLE h) {
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<Win32File>(h);
+}
+
+// Calls a Win32 "fill this buffer" function, growing the buffer when the answer says so.
+template <typename Fn>
+bool FetchString(Fn fn, std::string* out) {
+  std::string buffer(MAX_PATH + 1, '\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD n = fn(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return false;
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      *out = std::move(buffer);
+      return true;
+    }
+    buffer.assign(n + 1, '\0');
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<os::File> Win32Files::OpenRead(const std::string& path) {
+  return OpenHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::unique_ptr<os::File> Win32Files::Create(const std::string& path) {
+  return OpenHandle(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool Win32Files::Delete(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+
+bool Win32Files::Copy(const std::string& from, const std::string& to, bool failIfExists) {
+  return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+bool Win32Files::CreateDir(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+}
+
+bool Win32Files::RemoveDir(const std::string& path) {
+  return RemoveDirectoryA(path.c_str()) != FALSE;
+}
+
+os::PathInfo Win32Files::Query(const std::string& path) {
+  os::PathInfo info;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return info;
+  info.exists = true;
+  info.directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.reparsePoint = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  return info;
+}
+
+bool Win32Files::List(const std::string& pattern, std::vector<os::FoundItem>* items) {
+  items->clear();
+  WIN32_FIND_DATAA data;
+  ScopedFindHandle find(FindFirstFileA(pattern.c_str(), &data));
+  if (!find.Valid()) return false;
+  do {
+    items->push_back({data.cFileName, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(find.Get(), &data));
+  return true;
+}
+
+bool Win32Files::SetCurrentDir(const std::string& path) {
+  return SetCurrentDirectoryA(path.c_str()) != FALSE;
+}
+
+uint32_t Win32System::LastError() { return GetLastError(); }
+
+void Win32System::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+std::string Win32System::ModuleFileName() {
+  std::string path;
+  // GetModuleFileNameA returns the buffer size when it had to cut the name.
+  FetchString([](char* b, DWORD n) { return GetModuleFileNameA(nullptr, b, n); }, &path);
+  return path;
+}
+
+bool Win32System::TempPath(std::string* path) {
+  return FetchString([](char* b, DWORD n) { return GetTempPathA(n, b); }, path);
+}
+
+bool Win32System::SystemDir(std::string* path) {
+  return FetchString([](char* b, DWORD n) { return GetSystemDirectoryA(b, n); }, path);
+}
+
+bool Win32System::GetEnv(const std::string& name, std::string* value) {
+  // An empty variable and a missing one both answer 0; only the error code tells them apart.
+  SetLastError(ERROR_SUCCESS);
+  std::string buffer(256, '\0');
+  for (;;) {
+    const DWORD n =
+        GetEnvironmentVariableA(name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+      value->clear();
+      return true;
+    }
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      *value = std::move(buffer);
+      return true;
+    }
+    buffer.assign(n, '\0');
+  }
+}
+
+bool Win32System::SetEnv(const std::string& name, const std::string& value) {
+  return SetEnvironmentVariableA(name.c_str(), value.c_str()) != FALSE;
+}
+
+int Win32Ui::ShowMessage(const std::string& text, const std::string& caption, uint32_t style) {
+  return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
+}
+
+}  // namespace win32

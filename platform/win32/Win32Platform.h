@@ -1,0 +1,45 @@
+// The real backend of the platform layer: each call maps one-to-one onto the ANSI Win32 API.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace win32 {
+
+class Win32Files final : public os::Files {
+ public:
+  std::unique_ptr<os::File> OpenRead(const std::string& path) override;
+  std::unique_ptr<os::File> Create(const std::string& path) override;
+  bool Delete(const std::string& path) override;
+  bool Copy(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool CreateDir(const std::string& path) override;
+  bool RemoveDir(const std::string& path) override;
+  os::PathInfo Query(const std::string& path) override;
+  bool List(const std::string& pattern, std::vector<os::FoundItem>* items) override;
+  bool SetCurrentDir(const std::string& path) override;
+};
+
+class Win32System final : public os::System {
+ public:
+  uint32_t LastError() override;
+  void Sleep(uint32_t milliseconds) override;
+  std::string ModuleFileName() override;
+  bool TempPath(std::string* path) override;
+  bool SystemDir(std::string* path) override;
+  bool GetEnv(const std::string& name, std::string* value) override;
+  bool SetEnv(const std::string& name, const std::string& value) override;
+};
+
+class Win32Ui final : public os::Ui {
+ public:
+  int ShowMessage(const std::string& text, const std::string& caption, uint32_t style) override;
+};
+
+// The process's one set of real backends.
+struct Win32Platform {
+  Win32Files files;
+  Win32System system;
+  Win32Ui ui;
+  os::Platform Get() { return os::Platform{files, system, ui}; }
+};
+
+}  // namespace win32

@@ -1,0 +1,3 @@
+#include "package/PackageReader.h"
+
+#include <gtest/gtest.h>
