@@ -105,6 +105,69 @@ class System {
   virtual bool SetEnv(const std::string& name, const std::string& value) = 0;
 };
 
+// Registry roots and value types (the Win32 values of the types).
+enum class RegRoot { LocalMachine, CurrentUser, ClassesRoot };
+inline constexpr uint32_t kRegSz = 1;
+inline constexpr uint32_t kRegExpandSz = 2;
+inline constexpr uint32_t kRegBinary = 3;
+inline constexpr uint32_t kRegDword = 4;
+
+struct RegValue {
+  uint32_t type = 0;
+  std::string data;  // the stored bytes; a string value with its terminating NUL
+};
+
+// A key opened for writing; the destructor closes it.
+class RegKey {
+ public:
+  virtual ~RegKey() = default;
+  // RegSetValueExA with REG_SZ: the text and its NUL.
+  virtual bool SetString(const std::string& name, const std::string& value) = 0;
+};
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // Opens the key with KEY_READ, queries one value (null name: the default value) into a buffer
+  // of maxBytes, closes the key. False when the key does not open or the value does not fit.
+  virtual bool Read(RegRoot root, const std::string& key, const char* valueName,
+                    uint32_t maxBytes, RegValue* value) = 0;
+  // RegCreateKeyExA: creates or opens the key with KEY_ALL_ACCESS. Null on failure.
+  virtual std::unique_ptr<RegKey> Create(RegRoot root, const std::string& key) = 0;
+};
+
+using Module = void*;
+
+class Modules {
+ public:
+  virtual ~Modules() = default;
+  // Loads a library by its full path; its dependencies resolve from its own folder first
+  // (LoadLibraryExA with LOAD_WITH_ALTERED_SEARCH_PATH). Null on failure.
+  virtual Module Load(const std::string& path) = 0;
+  // GetProcAddress; null when the export is missing.
+  virtual void* Symbol(Module module, const char* name) = 0;
+  virtual bool Free(Module module) = 0;
+};
+
+inline constexpr uint32_t kStillActive = 259;
+
+// A started process; the destructor closes its handles, it does not end the process.
+class Process {
+ public:
+  virtual ~Process() = default;
+  // GetExitCodeProcess: kStillActive while it runs.
+  virtual bool ExitCode(uint32_t* code) = 0;
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  // CreateProcessA with the application path (empty: taken from the command line), the command
+  // line, no handle inheritance, this process's environment and current folder. Null on failure.
+  virtual std::unique_ptr<Process> Start(const std::string& application,
+                                         const std::string& commandLine) = 0;
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -116,6 +179,9 @@ class Ui {
 struct Platform {
   Files& files;
   System& system;
+  Registry& registry;
+  Modules& modules;
+  Processes& processes;
   Ui& ui;
 };
 

@@ -479,6 +479,147 @@ bool FakeSystem::SetEnv(const std::string& name, const std::string& value) {
   return true;
 }
 
+// --- Registry ---------------------------------------------------------------------------------
+
+class FakeRegKey final : public os::RegKey {
+ public:
+  FakeRegKey(FakeRegistry& registry, std::string name) : _registry(registry), _name(std::move(name)) {}
+  bool SetString(const std::string& name, const std::string& value) override {
+    if (uint32_t code = _registry._faults.Check("RegKey::SetString")) {
+      _registry._system.SetLastError(code);
+      return false;
+    }
+    _registry.keys[_name].values[Lower(name)] = os::RegValue{os::kRegSz, value + '\0'};
+    return true;
+  }
+
+ private:
+  FakeRegistry& _registry;
+  std::string _name;
+};
+
+std::string FakeRegistry::KeyName(os::RegRoot root, const std::string& key) {
+  std::string path = Lower(key);
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return std::to_string(static_cast<int>(root)) + ":" + path;
+}
+
+bool FakeRegistry::Read(os::RegRoot root, const std::string& key, const char* valueName,
+                        uint32_t maxBytes, os::RegValue* value) {
+  if (uint32_t code = _faults.Check("Registry::Read")) return _system.SetLastError(code), false;
+  auto k = keys.find(KeyName(root, key));
+  if (k == keys.end()) return _system.SetLastError(os::kErrFileNotFound), false;
+  auto v = k->second.values.find(Lower(valueName == nullptr ? "" : valueName));
+  if (v == k->second.values.end()) return _system.SetLastError(os::kErrFileNotFound), false;
+  if (v->second.data.size() > maxBytes) return _system.SetLastError(234), false;  // MORE_DATA
+  *value = v->second;
+  return true;
+}
+
+std::unique_ptr<os::RegKey> FakeRegistry::Create(os::RegRoot root, const std::string& key) {
+  if (uint32_t code = _faults.Check("Registry::Create")) return _system.SetLastError(code), nullptr;
+  if (_readOnly[static_cast<int>(root)]) return _system.SetLastError(os::kErrAccessDenied), nullptr;
+  const std::string name = KeyName(root, key);
+  keys[name];
+  return std::make_unique<FakeRegKey>(*this, name);
+}
+
+void FakeRegistry::Set(os::RegRoot root, const std::string& key, const std::string& name,
+                       uint32_t type, const std::string& data) {
+  keys[KeyName(root, key)].values[Lower(name)] = os::RegValue{type, data};
+}
+
+bool FakeRegistry::HasKey(os::RegRoot root, const std::string& key) const {
+  return keys.count(KeyName(root, key)) > 0;
+}
+
+bool FakeRegistry::Get(os::RegRoot root, const std::string& key, const std::string& name,
+                       os::RegValue* value) const {
+  auto k = keys.find(KeyName(root, key));
+  if (k == keys.end()) return false;
+  auto v = k->second.values.find(Lower(name));
+  if (v == k->second.values.end()) return false;
+  *value = v->second;
+  return true;
+}
+
+// --- Modules ----------------------------------------------------------------------------------
+
+os::Module FakeModules::Load(const std::string& path) {
+  journal.push_back("load " + path);
+  if (uint32_t code = _faults.Check("Modules::Load")) return _system.SetLastError(code), nullptr;
+  const os::PathInfo info = _files.Query(path);
+  if (!info.exists || info.directory) return _system.SetLastError(126), nullptr;  // MOD_NOT_FOUND
+  std::string name = path;
+  std::replace(name.begin(), name.end(), '/', '\\');
+  name = Lower(name.substr(name.find_last_of('\\') + 1));
+  auto it = _libraries.find(name);
+  if (it == _libraries.end()) return _system.SetLastError(193), nullptr;  // BAD_EXE_FORMAT
+  ++_loaded;
+  return &it->second;
+}
+
+void* FakeModules::Symbol(os::Module module, const char* name) {
+  if (module == nullptr) return nullptr;
+  auto* library = static_cast<Library*>(module);
+  auto it = library->exports.find(name);
+  if (it == library->exports.end()) return _system.SetLastError(127), nullptr;  // PROC_NOT_FOUND
+  return it->second;
+}
+
+bool FakeModules::Free(os::Module module) {
+  journal.push_back("free");
+  if (module == nullptr) return false;
+  --_loaded;
+  return true;
+}
+
+void FakeModules::Register(const std::string& fileName, std::map<std::string, void*> exports) {
+  _libraries[Lower(fileName)].exports = std::move(exports);
+}
+
+// --- Processes --------------------------------------------------------------------------------
+
+namespace {
+
+class FakeProcess final : public os::Process {
+ public:
+  FakeProcess(FakeProcesses& owner, int polls, uint32_t exitCode)
+      : _owner(owner), _polls(polls), _exitCode(exitCode) {}
+  bool ExitCode(uint32_t* code) override {
+    if (_polls-- > 0) {
+      *code = os::kStillActive;
+      return true;
+    }
+    if (!_ended && _owner.onExit) _owner.onExit();
+    _ended = true;
+    *code = _exitCode;
+    return true;
+  }
+
+ private:
+  FakeProcesses& _owner;
+  int _polls;
+  uint32_t _exitCode;
+  bool _ended = false;
+};
+
+}  // namespace
+
+std::unique_ptr<os::Process> FakeProcesses::Start(const std::string& application,
+                                                  const std::string& commandLine) {
+  StartedProcess process{application, commandLine, _files.CurrentDir(), ""};
+  _system.GetEnv("PATH", &process.path);
+  started.push_back(process);
+  if (uint32_t code = _faults.Check("Processes::Start")) return _system.SetLastError(code), nullptr;
+  // The program file must exist: by its path, or relative to the current folder.
+  std::string program = application;
+  if (program.empty()) program = commandLine.substr(0, commandLine.find(' '));
+  if (!_files.Exists(program)) return _system.SetLastError(os::kErrFileNotFound), nullptr;
+  if (onStart && !onStart(process)) return _system.SetLastError(os::kErrAccessDenied), nullptr;
+  return std::make_unique<FakeProcess>(*this, runningPolls, exitCode);
+}
+
 // --- Ui ---------------------------------------------------------------------------------------
 
 int FakeUi::ShowMessage(const std::string& text, const std::string& caption, uint32_t style) {

@@ -136,6 +136,101 @@ class FakeSystem final : public os::System {
   uint32_t _lastError = 0;
 };
 
+// An in-memory registry: keys and value names compare ignoring ASCII case.
+class FakeRegistry final : public os::Registry {
+ public:
+  explicit FakeRegistry(FakeSystem& system, Faults& faults) : _system(system), _faults(faults) {}
+
+  bool Read(os::RegRoot root, const std::string& key, const char* valueName, uint32_t maxBytes,
+            os::RegValue* value) override;
+  std::unique_ptr<os::RegKey> Create(os::RegRoot root, const std::string& key) override;
+
+  // Set-up and inspection. A null value name is the default value ("").
+  void Set(os::RegRoot root, const std::string& key, const std::string& name, uint32_t type,
+           const std::string& data);
+  void SetString(os::RegRoot root, const std::string& key, const std::string& name,
+                 const std::string& text) {
+    Set(root, key, name, os::kRegSz, text + std::string(1, '\0'));
+  }
+  bool HasKey(os::RegRoot root, const std::string& key) const;
+  // The value's bytes, or nullopt-like false.
+  bool Get(os::RegRoot root, const std::string& key, const std::string& name,
+           os::RegValue* value) const;
+  // A root where keys cannot be created (a user without rights under HKEY_LOCAL_MACHINE).
+  void DenyWrites(os::RegRoot root) { _readOnly[static_cast<int>(root)] = true; }
+
+  struct Key {
+    std::map<std::string, os::RegValue> values;  // by lower-case name
+  };
+  std::map<std::string, Key> keys;  // by root number and lower-case path
+
+ private:
+  friend class FakeRegKey;
+  static std::string KeyName(os::RegRoot root, const std::string& key);
+  FakeSystem& _system;
+  Faults& _faults;
+  bool _readOnly[3] = {};
+};
+
+// Libraries the tests compile in: "loading" a file whose name was registered gives that
+// module's exports, provided the file exists in the fake file system.
+class FakeModules final : public os::Modules {
+ public:
+  FakeModules(FakeFiles& files, FakeSystem& system, Faults& faults)
+      : _files(files), _system(system), _faults(faults) {}
+
+  os::Module Load(const std::string& path) override;
+  void* Symbol(os::Module module, const char* name) override;
+  bool Free(os::Module module) override;
+
+  // Registers a library by its file name (no folder), e.g. "zenthra.dll".
+  void Register(const std::string& fileName, std::map<std::string, void*> exports);
+  // Number of loads not yet freed, and every load and free in order ("load <path>", "free").
+  int Loaded() const { return _loaded; }
+  std::vector<std::string> journal;
+
+ private:
+  struct Library {
+    std::map<std::string, void*> exports;
+  };
+  FakeFiles& _files;
+  FakeSystem& _system;
+  Faults& _faults;
+  std::map<std::string, Library> _libraries;  // by lower-case file name
+  int _loaded = 0;
+};
+
+// A process start as the program asked for it.
+struct StartedProcess {
+  std::string application;
+  std::string commandLine;
+  std::string currentDir;
+  std::string path;  // PATH as the process would inherit it
+};
+
+class FakeProcesses final : public os::Processes {
+ public:
+  FakeProcesses(FakeFiles& files, FakeSystem& system, Faults& faults)
+      : _files(files), _system(system), _faults(faults) {}
+
+  std::unique_ptr<os::Process> Start(const std::string& application,
+                                     const std::string& commandLine) override;
+
+  std::vector<StartedProcess> started;
+  // How many exit-code queries a started process answers "still active" before it ends.
+  int runningPolls = 3;
+  uint32_t exitCode = 0;
+  // Called at the start (may change files, as the program would); false makes it fail.
+  std::function<bool(const StartedProcess&)> onStart;
+  // Called when the process ends.
+  std::function<void()> onExit;
+
+ private:
+  FakeFiles& _files;
+  FakeSystem& _system;
+  Faults& _faults;
+};
+
 // A message box as the program showed it.
 struct Box {
   std::string text;
@@ -160,8 +255,11 @@ struct FakePlatform {
   Faults faults;
   FakeSystem system{faults};
   FakeFiles files{system, faults};
+  FakeRegistry registry{system, faults};
+  FakeModules modules{files, system, faults};
+  FakeProcesses processes{files, system, faults};
   FakeUi ui;
-  os::Platform Get() { return os::Platform{files, system, ui}; }
+  os::Platform Get() { return os::Platform{files, system, registry, modules, processes, ui}; }
 };
 
 }  // namespace fake

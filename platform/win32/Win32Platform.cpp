@@ -161,6 +161,110 @@ bool Win32System::SetEnv(const std::string& name, const std::string& value) {
   return SetEnvironmentVariableA(name.c_str(), value.c_str()) != FALSE;
 }
 
+namespace {
+
+HKEY RootKey(os::RegRoot root) {
+  switch (root) {
+    case os::RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case os::RegRoot::CurrentUser: return HKEY_CURRENT_USER;
+    case os::RegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+  }
+  return HKEY_LOCAL_MACHINE;
+}
+
+class Win32RegKey final : public os::RegKey {
+ public:
+  explicit Win32RegKey(HKEY key) : _key(key) {}
+  ~Win32RegKey() override { RegCloseKey(_key); }
+  bool SetString(const std::string& name, const std::string& value) override {
+    return RegSetValueExA(_key, name.c_str(), 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>(value.size() + 1)) == ERROR_SUCCESS;
+  }
+
+ private:
+  HKEY _key;
+};
+
+class Win32Process final : public os::Process {
+ public:
+  Win32Process(HANDLE process, HANDLE thread) : _process(process), _thread(thread) {}
+  bool ExitCode(uint32_t* code) override {
+    DWORD value = 0;
+    if (!GetExitCodeProcess(_process.Get(), &value)) return false;
+    *code = value;
+    return true;
+  }
+
+ private:
+  ScopedHandle _process;
+  ScopedHandle _thread;
+};
+
+}  // namespace
+
+bool Win32Registry::Read(os::RegRoot root, const std::string& key, const char* valueName,
+                         uint32_t maxBytes, os::RegValue* value) {
+  HKEY opened = nullptr;
+  LONG status = RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_READ, &opened);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    return false;
+  }
+  std::string buffer(maxBytes, '\0');
+  DWORD type = 0;
+  DWORD size = maxBytes;
+  status = RegQueryValueExA(opened, valueName, nullptr, &type,
+                            reinterpret_cast<BYTE*>(buffer.data()), &size);
+  RegCloseKey(opened);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    return false;
+  }
+  buffer.resize(size);
+  value->type = type;
+  value->data = std::move(buffer);
+  return true;
+}
+
+std::unique_ptr<os::RegKey> Win32Registry::Create(os::RegRoot root, const std::string& key) {
+  HKEY created = nullptr;
+  const LONG status = RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created,
+                                      nullptr);
+  if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    return nullptr;
+  }
+  return std::make_unique<Win32RegKey>(created);
+}
+
+os::Module Win32Modules::Load(const std::string& path) {
+  return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void* Win32Modules::Symbol(os::Module module, const char* name) {
+  return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
+}
+
+bool Win32Modules::Free(os::Module module) {
+  return FreeLibrary(static_cast<HMODULE>(module)) != FALSE;
+}
+
+std::unique_ptr<os::Process> Win32Processes::Start(const std::string& application,
+                                                   const std::string& commandLine) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info = {};
+  // CreateProcessA may write into the command line, so it gets a copy of its own.
+  std::string line = commandLine;
+  if (!CreateProcessA(application.empty() ? nullptr : application.c_str(), line.data(), nullptr,
+                      nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    return nullptr;
+  }
+  return std::make_unique<Win32Process>(info.hProcess, info.hThread);
+}
+
 int Win32Ui::ShowMessage(const std::string& text, const std::string& caption, uint32_t style) {
   return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
 }

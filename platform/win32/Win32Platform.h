@@ -29,6 +29,26 @@ class Win32System final : public os::System {
   bool SetEnv(const std::string& name, const std::string& value) override;
 };
 
+class Win32Registry final : public os::Registry {
+ public:
+  bool Read(os::RegRoot root, const std::string& key, const char* valueName, uint32_t maxBytes,
+            os::RegValue* value) override;
+  std::unique_ptr<os::RegKey> Create(os::RegRoot root, const std::string& key) override;
+};
+
+class Win32Modules final : public os::Modules {
+ public:
+  os::Module Load(const std::string& path) override;
+  void* Symbol(os::Module module, const char* name) override;
+  bool Free(os::Module module) override;
+};
+
+class Win32Processes final : public os::Processes {
+ public:
+  std::unique_ptr<os::Process> Start(const std::string& application,
+                                     const std::string& commandLine) override;
+};
+
 class Win32Ui final : public os::Ui {
  public:
   int ShowMessage(const std::string& text, const std::string& caption, uint32_t style) override;
@@ -38,8 +58,11 @@ class Win32Ui final : public os::Ui {
 struct Win32Platform {
   Win32Files files;
   Win32System system;
+  Win32Registry registry;
+  Win32Modules modules;
+  Win32Processes processes;
   Win32Ui ui;
-  os::Platform Get() { return os::Platform{files, system, ui}; }
+  os::Platform Get() { return os::Platform{files, system, registry, modules, processes, ui}; }
 };
 
 }  // namespace win32
