@@ -33,6 +33,7 @@ inline constexpr uint32_t kZlibTrailerBytes = 4;    // the uncompressed length a
 // read one after the other from the start of the file.
 inline constexpr uint32_t kSearchBlocks = 20;
 inline constexpr uint32_t kSearchBlockBytes = 9999;
+inline constexpr uint32_t kSearchPositions = 9963;  // block positions tried: 0..9962
 
 inline constexpr char kAppData[] = "APPDATA";
 inline constexpr char kChannelInfo[] = "CHANNELINFO";

@@ -157,7 +157,9 @@ bool PackageReader::FindPackage(uint64_t fileLength) {
     const uint32_t blockBytes = std::min(package::kSearchBlockBytes, delivered - base);
     if (blockBytes < package::kMarkerLength) break;
     const uint8_t* start = head.get() + base;
-    const uint32_t lastStart = blockBytes - package::kMarkerLength;
+    // Positions 0..9962 only: one short of every start that would still fit in the block.
+    const uint32_t lastStart =
+        std::min(blockBytes - package::kMarkerLength, package::kSearchPositions - 1);
     for (uint32_t k = 0; k <= lastStart;) {
       const void* hit = std::memchr(start + k, marker[0], lastStart - k + 1);
       if (hit == nullptr) break;
