@@ -8,71 +8,17 @@
 
 #include "package/PackageFormat.h"
 #include "platform/fake/FakePlatform.h"
+#include "tests/unit/support/TestPackage.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-void PutU32(Bytes& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-std::string Marker() {
-  char m[package::kMarkerLength + 1];
-  package::JoinMarker(m);
-  return m;
-}
-
-struct Item {
-  std::string category;
-  std::string name;
-  Bytes data;
-  bool badCrc = false;
-};
-
-Bytes Text(const std::string& s) {
-  Bytes b(s.begin(), s.end());
-  b.push_back(0);
-  return b;
-}
-
-Bytes Number(uint32_t v) {
-  Bytes b;
-  PutU32(b, v);
-  return b;
-}
-
-// Lays out image + package as the format says; the tests damage it afterwards where needed.
-Bytes BuildFile(const std::vector<Item>& items, size_t imageBytes = 512,
-                const std::string& marker = Marker()) {
-  Bytes file(imageBytes, 0);
-  if (imageBytes >= 2) file[0] = 'M', file[1] = 'Z';
-  const uint32_t p = static_cast<uint32_t>(file.size());
-  file.insert(file.end(), marker.begin(), marker.end());
-  PutU32(file, static_cast<uint32_t>(items.size()));
-  uint32_t hl = package::kHeaderFixedBytes;
-  Crc32 crc;
-  crc.BuildTable();
-  for (const Item& item : items) {
-    PutU32(file, static_cast<uint32_t>(item.category.size() + 1));
-    file.insert(file.end(), item.category.begin(), item.category.end());
-    file.push_back(0);
-    PutU32(file, static_cast<uint32_t>(item.name.size() + 1));
-    file.insert(file.end(), item.name.begin(), item.name.end());
-    file.push_back(0);
-    PutU32(file, static_cast<uint32_t>(item.data.size()));
-    PutU32(file, crc.Compute(item.data.data(), item.data.size()) ^ (item.badCrc ? 1u : 0u));
-    hl += 16 + static_cast<uint32_t>(item.category.size() + item.name.size() + 2);
-  }
-  PutU32(file, hl);
-  for (const Item& item : items) file.insert(file.end(), item.data.begin(), item.data.end());
-  PutU32(file, p);
-  return file;
-}
-
-void SetTrailer(Bytes& file, uint32_t offset) {
-  for (int i = 0; i < 4; ++i) file[file.size() - 4 + i] = static_cast<uint8_t>(offset >> (8 * i));
-}
+using testpkg::BuildFile;
+using testpkg::Bytes;
+using testpkg::Item;
+using testpkg::Marker;
+using testpkg::Number;
+using testpkg::SetTrailer;
+using testpkg::Text;
 
 Bytes LoadFixture(const std::string& name) {
   std::ifstream in(std::string(ORV_REFERENCE_FIXTURES) + "/" + name, std::ios::binary);
@@ -187,7 +133,8 @@ TEST_F(ReaderTest, MarkerSearchPositions) {
 }
 
 TEST_F(ReaderTest, NotFoundShowsTheTextAtTheTrailingOffsetAsCaption) {
-  Bytes file = BuildFile(kSmall, 512, Marker().substr(0, 35) + "X");
+  Bytes file = BuildFile(kSmall);
+  file[512 + 35] = 'X';  // no marker anywhere
   std::memcpy(file.data() + 16, "HELLO", 6);
   SetTrailer(file, 16);
   Install(file);
