@@ -28,11 +28,20 @@ void LauncherApp::Run() {
     return;
   }
   switch (projectType) {
-    case kRunInPlace: RunInPlace(); break;
-    case kInstallToFolder: InstallToFolder(); break;
-    case kInstallScreensaver: InstallScreensaver(); break;
-    case kInstallVisPlugin: InstallVisPlugin(); break;
-    default: break;  // other values are silently ignored
+    case kRunInPlace:
+      RunInPlace();
+      break;
+    case kInstallToFolder:
+      InstallToFolder();
+      break;
+    case kInstallScreensaver:
+      InstallScreensaver();
+      break;
+    case kInstallVisPlugin:
+      InstallVisPlugin();
+      break;
+    default:
+      break;  // other values are silently ignored
   }
 }
 

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <new>
 
-PointerArray::~PointerArray() { Clear(); }
+PointerArray::~PointerArray() {
+  Clear();
+}
 
 void PointerArray::Clear() {
   delete[] _slots;

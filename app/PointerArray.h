@@ -19,7 +19,8 @@ class PointerArray {
   void* Get(int32_t index) const;
   int32_t Count() const { return _count; }
   int32_t Capacity() const { return _capacity; }
-  // Sets the count to n (n >= 0), growing the block and nulling new slots. False when it cannot grow.
+  // Sets the count to n (n >= 0), growing the block and nulling new slots. False when it cannot
+  // grow.
   bool SetCount(int32_t n);
   // Stores item at index, extending the count (with null slots) when index >= Count().
   void SetAt(void* item, int32_t index);

@@ -43,8 +43,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     LauncherApp app(system);
     RegisterOwnerClass(instance);
     // Never shown: it only owns the dialogs and is introduced to the engine.
-    HWND owner = CreateWindowExA(0, kOwnerWindowClass, kOwnerWindowTitle, WS_OVERLAPPEDWINDOW, 0,
-                                 0, 25, 25, nullptr, nullptr, instance, nullptr);
+    HWND owner = CreateWindowExA(0, kOwnerWindowClass, kOwnerWindowTitle, WS_OVERLAPPEDWINDOW, 0, 0,
+                                 25, 25, nullptr, nullptr, instance, nullptr);
     app.Init(instance, owner);
     app.Run();
   }

@@ -45,8 +45,8 @@ class DeployJob {
   virtual bool CheckDirectX();
   virtual int IsDirectX9cPresent();
   virtual bool InstallMode();
-  virtual int32_t CreateShortcut(const char* target, const char* linkPath,
-                                 const char* description, const char* arguments);
+  virtual int32_t CreateShortcut(const char* target, const char* linkPath, const char* description,
+                                 const char* arguments);
   virtual void WriteViewerRegistry();
   virtual void WriteUninstallRegistry();
   virtual bool ScreensaverMode();

@@ -52,4 +52,6 @@ int DeployJob::IsDirectX9cPresent() {
   return (build >= 904 || revision != 0) ? 1 : 0;
 }
 
-bool DeployJob::CheckDirectX() { return IsDirectX9cPresent() != 0; }
+bool DeployJob::CheckDirectX() {
+  return IsDirectX9cPresent() != 0;
+}

@@ -3,8 +3,14 @@
 
 void DeployJob::ExtendPath() {}
 
-bool DeployJob::StartEngine() { return false; }
+bool DeployJob::StartEngine() {
+  return false;
+}
 
-bool DeployJob::ExtractChannels() { return false; }
+bool DeployJob::ExtractChannels() {
+  return false;
+}
 
-bool DeployJob::ExtractContentFiles() { return false; }
+bool DeployJob::ExtractContentFiles() {
+  return false;
+}

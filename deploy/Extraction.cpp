@@ -29,9 +29,13 @@ constexpr RuntimeFile kRuntimeFiles[] = {
     {"ORVStart.orv", false},
 };
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 // CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in any folder, with any extension.
 bool IsDeviceName(const std::string& component) {

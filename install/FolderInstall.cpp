@@ -1,4 +1,6 @@
 // Installation into a folder with Start-menu entries.
 #include "deploy/DeployJob.h"
 
-bool DeployJob::InstallMode() { return false; }
+bool DeployJob::InstallMode() {
+  return false;
+}

@@ -1,6 +1,8 @@
 // Installation as a screensaver.
 #include "deploy/DeployJob.h"
 
-bool DeployJob::ScreensaverMode() { return false; }
+bool DeployJob::ScreensaverMode() {
+  return false;
+}
 
 void DeployJob::CopyScreensaver() {}

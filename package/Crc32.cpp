@@ -18,7 +18,9 @@ void Crc32::BuildTable() {
   }
 }
 
-uint32_t Crc32::Compute(const void* data, size_t length) const { return Update(0, data, length); }
+uint32_t Crc32::Compute(const void* data, size_t length) const {
+  return Update(0, data, length);
+}
 
 uint32_t Crc32::Update(uint32_t crc, const void* data, size_t length) const {
   const auto* p = static_cast<const uint8_t*>(data);

@@ -23,11 +23,11 @@ inline constexpr uint32_t kMarkerLength = 36;
 // The marker is kept in two halves joined at run time, so that the launcher's image never holds
 // it whole: the search for the package covers the image too.
 
-inline constexpr uint32_t kMaxTextLength = 260;  // L1 and L2, NUL included
-inline constexpr uint32_t kHeaderFixedBytes = 44;   // marker, N and HL
-inline constexpr uint32_t kEntryFixedBytes = 16;    // L1, L2, size and crc
-inline constexpr uint32_t kTrailerBytes = 4;        // the package offset at the end of the file
-inline constexpr uint32_t kZlibTrailerBytes = 4;    // the uncompressed length after a zlib stream
+inline constexpr uint32_t kMaxTextLength = 260;    // L1 and L2, NUL included
+inline constexpr uint32_t kHeaderFixedBytes = 44;  // marker, N and HL
+inline constexpr uint32_t kEntryFixedBytes = 16;   // L1, L2, size and crc
+inline constexpr uint32_t kTrailerBytes = 4;       // the package offset at the end of the file
+inline constexpr uint32_t kZlibTrailerBytes = 4;   // the uncompressed length after a zlib stream
 
 // Search for the marker when the trailing offset does not lead to it: 20 blocks of 9999 bytes,
 // read one after the other from the start of the file.

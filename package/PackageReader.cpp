@@ -10,7 +10,9 @@
 
 namespace {
 
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool EqualIgnoringAsciiCase(const char* a, const char* b, size_t limitB) {
   size_t i = 0;
@@ -251,8 +253,7 @@ bool PackageReader::CrcMatches(const PackageEntry& entry, const void* data) cons
   return _crc.Compute(data, entry.size) == entry.crc;
 }
 
-bool PackageReader::ReadItem(const char* name, void* buffer, uint32_t count,
-                             const char* category) {
+bool PackageReader::ReadItem(const char* name, void* buffer, uint32_t count, const char* category) {
   const PackageEntry* entry = Find(name, category);
   if (entry == nullptr || !_itemsLocated) return false;
   if (entry->offset + entry->size > _fileLength) return false;
@@ -285,6 +286,10 @@ bool PackageReader::ReadItem(const char* name, void* buffer, uint32_t count,
   return true;
 }
 
-uint8_t* PackageReader::Data() { return _itemData.get(); }
+uint8_t* PackageReader::Data() {
+  return _itemData.get();
+}
 
-uint32_t PackageReader::Size() { return _itemSize; }
+uint32_t PackageReader::Size() {
+  return _itemSize;
+}

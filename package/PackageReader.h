@@ -53,7 +53,7 @@ class PackageReader {
   uint32_t _itemSize = 0;
   uint32_t _packageOffset = 0;
 
-  bool _itemsLocated = false;    // the index was whole and its items lie where HL says
+  bool _itemsLocated = false;  // the index was whole and its items lie where HL says
   uint64_t _fileLength = 0;
   std::vector<int32_t> _lookup;  // open-addressing hash of folded category + name -> entry index
   Crc32 _crc;

@@ -130,8 +130,8 @@ class Registry {
   virtual ~Registry() = default;
   // Opens the key with KEY_READ, queries one value (null name: the default value) into a buffer
   // of maxBytes, closes the key. False when the key does not open or the value does not fit.
-  virtual bool Read(RegRoot root, const std::string& key, const char* valueName,
-                    uint32_t maxBytes, RegValue* value) = 0;
+  virtual bool Read(RegRoot root, const std::string& key, const char* valueName, uint32_t maxBytes,
+                    RegValue* value) = 0;
   // RegCreateKeyExA: creates or opens the key with KEY_ALL_ACCESS. Null on failure.
   virtual std::unique_ptr<RegKey> Create(RegRoot root, const std::string& key) = 0;
 };

@@ -133,7 +133,9 @@ bool FakeFiles::Fail(uint32_t code) {
   return false;
 }
 
-std::string FakeFiles::Key(const std::string& display) { return Lower(display); }
+std::string FakeFiles::Key(const std::string& display) {
+  return Lower(display);
+}
 
 std::string FakeFiles::Parent(const std::string& display) {
   const size_t slash = display.find_last_of('\\');
@@ -153,7 +155,8 @@ bool FakeFiles::Normalize(const std::string& path, std::string* display, bool fo
   if (p.size() >= 2 && p[1] == ':' && std::isalpha(static_cast<unsigned char>(p[0]))) {
     root = Upper(p.substr(0, 1)) + ":";
     rest = p.substr(2);
-    if (rest.empty() || rest[0] != '\\') rest = (_cwd.size() > 2 ? _cwd.substr(2) : "") + "\\" + rest;
+    if (rest.empty() || rest[0] != '\\')
+      rest = (_cwd.size() > 2 ? _cwd.substr(2) : "") + "\\" + rest;
   } else if (p[0] == '\\') {
     root = _cwd.substr(0, 2);
     rest = p;
@@ -414,9 +417,13 @@ void FakeFiles::AddJunction(const std::string& path, const std::string& target) 
   _nodes[Key(display)] = std::move(node);
 }
 
-bool FakeFiles::Exists(const std::string& path) { return Query(path).exists; }
+bool FakeFiles::Exists(const std::string& path) {
+  return Query(path).exists;
+}
 
-bool FakeFiles::IsDir(const std::string& path) { return Query(path).directory; }
+bool FakeFiles::IsDir(const std::string& path) {
+  return Query(path).directory;
+}
 
 std::string FakeFiles::Content(const std::string& path) {
   std::string display;
@@ -483,7 +490,8 @@ bool FakeSystem::SetEnv(const std::string& name, const std::string& value) {
 
 class FakeRegKey final : public os::RegKey {
  public:
-  FakeRegKey(FakeRegistry& registry, std::string name) : _registry(registry), _name(std::move(name)) {}
+  FakeRegKey(FakeRegistry& registry, std::string name)
+      : _registry(registry), _name(std::move(name)) {}
   bool SetString(const std::string& name, const std::string& value) override {
     if (uint32_t code = _registry._faults.Check("RegKey::SetString")) {
       _registry._system.SetLastError(code);

@@ -69,8 +69,8 @@ bool FetchString(Fn fn, std::string* out) {
 }  // namespace
 
 std::unique_ptr<os::File> Win32Files::OpenRead(const std::string& path) {
-  return OpenHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return OpenHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::unique_ptr<os::File> Win32Files::Create(const std::string& path) {
@@ -78,7 +78,9 @@ std::unique_ptr<os::File> Win32Files::Create(const std::string& path) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool Win32Files::Delete(const std::string& path) { return DeleteFileA(path.c_str()) != FALSE; }
+bool Win32Files::Delete(const std::string& path) {
+  return DeleteFileA(path.c_str()) != FALSE;
+}
 
 bool Win32Files::Copy(const std::string& from, const std::string& to, bool failIfExists) {
   return CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
@@ -117,9 +119,13 @@ bool Win32Files::SetCurrentDir(const std::string& path) {
   return SetCurrentDirectoryA(path.c_str()) != FALSE;
 }
 
-uint32_t Win32System::LastError() { return GetLastError(); }
+uint32_t Win32System::LastError() {
+  return GetLastError();
+}
 
-void Win32System::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+void Win32System::Sleep(uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
 
 std::string Win32System::ModuleFileName() {
   std::string path;
@@ -165,9 +171,12 @@ namespace {
 
 HKEY RootKey(os::RegRoot root) {
   switch (root) {
-    case os::RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case os::RegRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case os::RegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case os::RegRoot::LocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case os::RegRoot::CurrentUser:
+      return HKEY_CURRENT_USER;
+    case os::RegRoot::ClassesRoot:
+      return HKEY_CLASSES_ROOT;
   }
   return HKEY_LOCAL_MACHINE;
 }
@@ -229,9 +238,9 @@ bool Win32Registry::Read(os::RegRoot root, const std::string& key, const char* v
 
 std::unique_ptr<os::RegKey> Win32Registry::Create(os::RegRoot root, const std::string& key) {
   HKEY created = nullptr;
-  const LONG status = RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr,
-                                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created,
-                                      nullptr);
+  const LONG status =
+      RegCreateKeyExA(RootKey(root), key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &created, nullptr);
   if (status != ERROR_SUCCESS) {
     SetLastError(static_cast<DWORD>(status));
     return nullptr;

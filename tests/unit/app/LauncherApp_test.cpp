@@ -26,8 +26,10 @@ struct LaunchRun {
   os::Platform platform = fp.Get();
   RecordingApp app{platform};
   explicit LaunchRun(const std::vector<Item>& items, bool withPackage = true) {
-    if (withPackage) fp.files.AddFile(fp.system.moduleFileName, testpkg::BuildFile(items));
-    else fp.files.AddFile(fp.system.moduleFileName, std::string(4096, '\0'));
+    if (withPackage)
+      fp.files.AddFile(fp.system.moduleFileName, testpkg::BuildFile(items));
+    else
+      fp.files.AddFile(fp.system.moduleFileName, std::string(4096, '\0'));
     app.Init(reinterpret_cast<os::Instance>(0x400000), reinterpret_cast<os::Window>(0x1234));
     app.Run();
   }
@@ -37,9 +39,15 @@ TEST(LauncherApp, DispatchesOnProjectType) {
   const struct {
     uint32_t type;
     const char* mode;
-  } cases[] = {{1, "RunInPlace"},         {2, "InstallToFolder"}, {5, "InstallScreensaver"},
-               {6, "InstallVisPlugin"},   {0, nullptr},           {3, nullptr},
-               {4, nullptr},              {7, nullptr},           {0xFFFFFFFF, nullptr}};
+  } cases[] = {{1, "RunInPlace"},
+               {2, "InstallToFolder"},
+               {5, "InstallScreensaver"},
+               {6, "InstallVisPlugin"},
+               {0, nullptr},
+               {3, nullptr},
+               {4, nullptr},
+               {7, nullptr},
+               {0xFFFFFFFF, nullptr}};
   for (const auto& c : cases) {
     LaunchRun run({{"APPDATA", "PROJECTTYPE", Number(c.type)}});
     EXPECT_TRUE(run.fp.ui.boxes.empty()) << c.type;

@@ -28,9 +28,7 @@ Bytes LoadFixture(const std::string& name) {
 class ReaderTest : public ::testing::Test {
  protected:
   void Install(Bytes file) { fp.files.AddFile(fp.system.moduleFileName, std::move(file)); }
-  std::unique_ptr<PackageReader> Open() {
-    return std::make_unique<PackageReader>(platform);
-  }
+  std::unique_ptr<PackageReader> Open() { return std::make_unique<PackageReader>(platform); }
   uint32_t ReadNumber(PackageReader& r, const char* name, const char* category = nullptr) {
     uint32_t v = 0xEEEEEEEE;
     EXPECT_TRUE(r.ReadItem(name, &v, 4, category)) << name;
@@ -107,8 +105,8 @@ TEST_F(ReaderTest, MarkerSearchPositions) {
   struct Case {
     size_t markerAt;
     bool found;
-  } cases[] = {{0, true},          {9962, true},    {9963, false}, {9999, true},
-               {102400, true},     {199980 - 37, true}, {199980 - 36, false}, {199980, false}};
+  } cases[] = {{0, true},      {9962, true},        {9963, false},        {9999, true},
+               {102400, true}, {199980 - 37, true}, {199980 - 36, false}, {199980, false}};
   for (const Case& c : cases) {
     fake::FakePlatform local;
     os::Platform p = local.Get();
@@ -232,10 +230,8 @@ TEST_F(ReaderTest, MalformedIndexStopsCleanly) {
     uint32_t value;
     int entries;
   } cases[] = {
-      {"category length 0", firstEntry, 0, 0},
-      {"category length 261", firstEntry, 261, 0},
-      {"count huge", p + 36, 0x7FFFFFFF, 4},
-      {"count negative", p + 36, 0xFFFFFFFF, 0},
+      {"category length 0", firstEntry, 0, 0},        {"category length 261", firstEntry, 261, 0},
+      {"count huge", p + 36, 0x7FFFFFFF, 4},          {"count negative", p + 36, 0xFFFFFFFF, 0},
       {"name length 4096", firstEntry + 12, 4096, 0},
   };
   for (const Case& c : cases) {

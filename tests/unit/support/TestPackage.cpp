@@ -34,7 +34,9 @@ Bytes Number(uint32_t v) {
   return b;
 }
 
-Bytes Flag(uint8_t v) { return Bytes{v}; }
+Bytes Flag(uint8_t v) {
+  return Bytes{v};
+}
 
 Bytes Zlib(const Bytes& b) {
   uLongf size = compressBound(static_cast<uLong>(b.size()));
@@ -45,7 +47,9 @@ Bytes Zlib(const Bytes& b) {
   return out;
 }
 
-Bytes Zlib(const std::string& s) { return Zlib(Bytes(s.begin(), s.end())); }
+Bytes Zlib(const std::string& s) {
+  return Zlib(Bytes(s.begin(), s.end()));
+}
 
 Bytes BuildFile(const std::vector<Item>& items, size_t imageBytes) {
   Bytes file(imageBytes, 0);
