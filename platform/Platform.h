@@ -175,6 +175,54 @@ class Ui {
   virtual int ShowMessage(const std::string& text, const std::string& caption, uint32_t style) = 0;
 };
 
+// Window messages and values of the dialogs (the Win32 numbers).
+inline constexpr uint32_t kWmDestroy = 0x0002;
+inline constexpr uint32_t kWmSetText = 0x000C;
+inline constexpr uint32_t kWmInitDialog = 0x0110;
+inline constexpr uint32_t kWmCommand = 0x0111;
+inline constexpr uint32_t kWmSysCommand = 0x0112;
+inline constexpr uintptr_t kScClose = 0xF060;
+inline constexpr uint32_t kEnChange = 0x0300;
+inline constexpr uint32_t kPbmSetRange = 0x0401;
+inline constexpr uint32_t kPbmSetPos = 0x0402;
+inline constexpr uint32_t kBifReturnOnlyFsDirs = 0x0001;
+inline constexpr uint32_t kBifEditBox = 0x0010;
+
+// The dialog procedure of a dialog the platform runs: every message of the dialog arrives here
+// (WM_INITDIALOG with the handler itself as lParam). Returns what the procedure returns.
+class DialogHandler {
+ public:
+  virtual ~DialogHandler() = default;
+  virtual intptr_t OnMessage(Window dialog, uint32_t message, uintptr_t wParam,
+                             intptr_t lParam) = 0;
+};
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // DialogBoxParamA of a dialog resource named by a string, until EndDialog; its result.
+  virtual intptr_t RunModal(Instance instance, const char* resource, Window owner,
+                            DialogHandler* handler) = 0;
+  // CreateDialogParamA; null when the dialog cannot be created.
+  virtual Window CreateModeless(Instance instance, const char* resource, Window owner,
+                                DialogHandler* handler) = 0;
+  virtual bool EndDialog(Window dialog, intptr_t result) = 0;
+  virtual bool DestroyWindow(Window window) = 0;
+  // SetWindowTextA and GetWindowTextA (at most maxChars characters).
+  virtual bool SetText(Window window, const std::string& text) = 0;
+  virtual std::string Text(Window window, int maxChars) = 0;
+  // GetDlgItem; null when there is no such control.
+  virtual Window Item(Window dialog, int id) = 0;
+  // SendMessageA.
+  virtual intptr_t Send(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;
+  // UpdateWindow: repaints at once, since no message loop runs while the program works.
+  virtual bool Update(Window window) = 0;
+  // SHBrowseForFolderA from the desktop with that title and flags, then SHGetPathFromIDListA;
+  // false when the user cancels. The item list is released.
+  virtual bool BrowseForFolder(Window owner, const std::string& title, uint32_t flags,
+                               std::string* path) = 0;
+};
+
 // Everything the product code may ask of the system, handed to each part by reference.
 struct Platform {
   Files& files;
@@ -183,6 +231,7 @@ struct Platform {
   Modules& modules;
   Processes& processes;
   Ui& ui;
+  Dialogs& dialogs;
 };
 
 }  // namespace os

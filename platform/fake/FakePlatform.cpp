@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace fake {
@@ -638,6 +639,209 @@ int FakeUi::ShowMessage(const std::string& text, const std::string& caption, uin
     return answer;
   }
   return (style & 0x0F) == os::kMbYesNo ? os::kIdNo : os::kIdOk;
+}
+
+// --- Dialogs ----------------------------------------------------------------------------------
+
+namespace {
+
+FakeWindow* AsWindow(os::Window w) {
+  return static_cast<FakeWindow*>(w);
+}
+
+std::string Hex(const void* p) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%p", p);
+  return text;
+}
+
+// The controls of each dialog resource, by identifier, with their resource texts.
+std::vector<std::pair<int, std::string>> ControlsOf(const std::string& resource) {
+  if (resource == "IDD_ISNTALLDIALOG") {
+    return {{1, "Install"}, {1000, ""}, {1001, "Browse..."}, {1002, "Cancel"}};
+  }
+  if (resource == "IDD_PROGRESSBAR") return {{1003, "Progress1"}};
+  return {};
+}
+
+std::string CaptionOf(const std::string& resource) {
+  if (resource == "IDD_ISNTALLDIALOG") return "Installation Options";
+  if (resource == "IDD_PROGRESSBAR") return "Installing...";
+  return resource;
+}
+
+}  // namespace
+
+FakeWindow* FakeDialogs::Make(const char* resource, os::DialogHandler* handler) {
+  windows.push_back(std::make_unique<FakeWindow>());
+  FakeWindow* dialog = windows.back().get();
+  dialog->resource = resource;
+  dialog->text = CaptionOf(resource);
+  dialog->handler = handler;
+  for (const auto& [id, text] : ControlsOf(resource)) {
+    windows.push_back(std::make_unique<FakeWindow>());
+    FakeWindow* control = windows.back().get();
+    control->id = id;
+    control->text = text;
+    control->parent = dialog;
+    dialog->items[id] = control;
+  }
+  return dialog;
+}
+
+intptr_t FakeDialogs::RunModal(os::Instance, const char* resource, os::Window owner,
+                               os::DialogHandler* handler) {
+  journal.push_back(std::string("modal ") + resource + " owner=" + Hex(owner));
+  if (failCreate) return -1;
+  FakeWindow* dialog = Make(resource, handler);
+  if (handler != nullptr) {
+    handler->OnMessage(dialog, os::kWmInitDialog, 0, reinterpret_cast<intptr_t>(handler));
+  }
+  while (!dialog->ended) {
+    if (script.empty()) {
+      journal.push_back("script ran out");
+      CloseBox()(*this, *dialog);
+      if (!dialog->ended) EndDialog(dialog, 0);
+      break;
+    }
+    Action action = std::move(script.front());
+    script.pop_front();
+    action(*this, *dialog);
+  }
+  dialog->destroyed = true;
+  journal.push_back("ended " + std::to_string(dialog->result));
+  return dialog->result;
+}
+
+os::Window FakeDialogs::CreateModeless(os::Instance, const char* resource, os::Window owner,
+                                       os::DialogHandler* handler) {
+  journal.push_back(std::string("create ") + resource + " owner=" + Hex(owner));
+  if (failCreate) return nullptr;
+  FakeWindow* dialog = Make(resource, handler);
+  if (handler != nullptr) {
+    handler->OnMessage(dialog, os::kWmInitDialog, 0, reinterpret_cast<intptr_t>(handler));
+  }
+  return dialog;
+}
+
+bool FakeDialogs::EndDialog(os::Window dialog, intptr_t result) {
+  FakeWindow* w = AsWindow(dialog);
+  if (w == nullptr || w->destroyed) return false;
+  w->ended = true;
+  w->result = result;
+  return true;
+}
+
+bool FakeDialogs::DestroyWindow(os::Window window) {
+  FakeWindow* w = AsWindow(window);
+  journal.push_back("destroy");
+  if (w == nullptr || w->destroyed) return false;
+  if (w->handler != nullptr) w->handler->OnMessage(w, os::kWmDestroy, 0, 0);
+  w->destroyed = true;
+  return true;
+}
+
+bool FakeDialogs::SetText(os::Window window, const std::string& text) {
+  FakeWindow* w = AsWindow(window);
+  if (w == nullptr || w->destroyed) return false;
+  w->text = text;
+  if (!w->resource.empty()) journal.push_back("caption " + text);
+  return true;
+}
+
+std::string FakeDialogs::Text(os::Window window, int maxChars) {
+  FakeWindow* w = AsWindow(window);
+  if (w == nullptr || maxChars <= 0) return {};
+  return w->text.substr(0, static_cast<size_t>(maxChars));
+}
+
+os::Window FakeDialogs::Item(os::Window dialog, int id) {
+  FakeWindow* w = AsWindow(dialog);
+  if (w == nullptr) return nullptr;
+  auto it = w->items.find(id);
+  return it == w->items.end() ? nullptr : it->second;
+}
+
+intptr_t FakeDialogs::Send(os::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  FakeWindow* w = AsWindow(window);
+  if (w == nullptr || w->destroyed) return 0;
+  switch (message) {
+    case os::kWmSetText:
+      w->text = reinterpret_cast<const char*>(lParam);
+      // An edit box tells its dialog that its text changed.
+      if (w->id == 1000 && w->parent != nullptr && w->parent->handler != nullptr) {
+        w->parent->handler->OnMessage(w->parent, os::kWmCommand,
+                                      (uintptr_t(os::kEnChange) << 16) | 1000u,
+                                      reinterpret_cast<intptr_t>(w));
+      }
+      return 1;
+    case os::kPbmSetRange:
+      w->rangeLow = static_cast<int>(lParam & 0xFFFF);
+      w->rangeHigh = static_cast<int>((lParam >> 16) & 0xFFFF);
+      journal.push_back("range " + std::to_string(w->rangeLow) + ".." +
+                        std::to_string(w->rangeHigh));
+      return 0;
+    case os::kPbmSetPos: {
+      const int old = w->position;
+      w->position = static_cast<int>(static_cast<intptr_t>(wParam));
+      journal.push_back("pos " + std::to_string(w->position));
+      return old;
+    }
+    default:
+      return 0;
+  }
+}
+
+bool FakeDialogs::Update(os::Window window) {
+  FakeWindow* w = AsWindow(window);
+  if (w == nullptr || w->destroyed) return false;
+  ++w->updates;
+  return true;
+}
+
+bool FakeDialogs::BrowseForFolder(os::Window owner, const std::string& title, uint32_t flags,
+                                  std::string* path) {
+  journal.push_back("browse \"" + title + "\" flags=" + std::to_string(flags) +
+                    " owner=" + Hex(owner));
+  if (browseAnswers.empty()) return false;
+  auto [chosen, folder] = browseAnswers.front();
+  browseAnswers.pop_front();
+  if (chosen) *path = folder;
+  return chosen;
+}
+
+FakeDialogs::Action FakeDialogs::Type(int id, const std::string& text) {
+  return [id, text](FakeDialogs& d, FakeWindow& dialog) {
+    d.Send(d.Item(&dialog, id), os::kWmSetText, 0, reinterpret_cast<intptr_t>(text.c_str()));
+  };
+}
+
+FakeDialogs::Action FakeDialogs::Press(int id) {
+  return [id](FakeDialogs& d, FakeWindow& dialog) {
+    d.journal.push_back("press " + std::to_string(id));
+    if (dialog.handler != nullptr) {
+      dialog.handler->OnMessage(&dialog, os::kWmCommand, static_cast<uintptr_t>(id),
+                                reinterpret_cast<intptr_t>(d.Item(&dialog, id)));
+    }
+  };
+}
+
+FakeDialogs::Action FakeDialogs::CloseBox() {
+  return [](FakeDialogs& d, FakeWindow& dialog) {
+    d.journal.push_back("close box");
+    if (dialog.handler != nullptr) {
+      dialog.handler->OnMessage(&dialog, os::kWmSysCommand, os::kScClose, 0);
+    }
+  };
+}
+
+FakeDialogs::Action FakeDialogs::Key(int command) {
+  return [command](FakeDialogs& d, FakeWindow& dialog) {
+    d.journal.push_back("key " + std::to_string(command));
+    if (dialog.handler != nullptr) {
+      dialog.handler->OnMessage(&dialog, os::kWmCommand, static_cast<uintptr_t>(command), 0);
+    }
+  };
 }
 
 }  // namespace fake

@@ -250,6 +250,59 @@ class FakeUi final : public os::Ui {
   std::deque<int> _answers;
 };
 
+// A window of the fake dialogs: a dialog or one of its controls.
+struct FakeWindow {
+  std::string resource;  // the dialog resource, empty for a control
+  std::string text;      // caption or control text
+  int id = 0;
+  FakeWindow* parent = nullptr;
+  os::DialogHandler* handler = nullptr;
+  bool destroyed = false;
+  bool ended = false;
+  intptr_t result = 0;
+  int rangeLow = 0, rangeHigh = 100, position = 0, updates = 0;
+  std::map<int, FakeWindow*> items;
+};
+
+// Dialogs from the launcher's resources, run without a screen: the dialog procedure gets its
+// messages, and a script plays the user while a modal dialog runs.
+class FakeDialogs final : public os::Dialogs {
+ public:
+  using Action = std::function<void(FakeDialogs&, FakeWindow& dialog)>;
+
+  intptr_t RunModal(os::Instance instance, const char* resource, os::Window owner,
+                    os::DialogHandler* handler) override;
+  os::Window CreateModeless(os::Instance instance, const char* resource, os::Window owner,
+                            os::DialogHandler* handler) override;
+  bool EndDialog(os::Window dialog, intptr_t result) override;
+  bool DestroyWindow(os::Window window) override;
+  bool SetText(os::Window window, const std::string& text) override;
+  std::string Text(os::Window window, int maxChars) override;
+  os::Window Item(os::Window dialog, int id) override;
+  intptr_t Send(os::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  bool Update(os::Window window) override;
+  bool BrowseForFolder(os::Window owner, const std::string& title, uint32_t flags,
+                       std::string* path) override;
+
+  // The user's actions on the next modal dialogs, in order. A modal dialog whose script runs out
+  // is closed with its close box, and "script ran out" goes into the journal.
+  std::deque<Action> script;
+  static Action Type(int id, const std::string& text);  // as typed: the edit box reports EN_CHANGE
+  static Action Press(int id);                          // a button click (WM_COMMAND)
+  static Action CloseBox();                             // WM_SYSCOMMAND SC_CLOSE
+  static Action Key(int command);                       // Enter (1) or Esc (2) as WM_COMMAND
+  // Answers of the folder browser: a path, or nullopt-like empty optional for Cancel.
+  std::deque<std::pair<bool, std::string>> browseAnswers;
+
+  bool failCreate = false;
+  // Everything that happened, e.g. "create IDD_PROGRESSBAR owner=0x1", "caption X", "pos 25".
+  std::vector<std::string> journal;
+  std::vector<std::unique_ptr<FakeWindow>> windows;
+
+ private:
+  FakeWindow* Make(const char* resource, os::DialogHandler* handler);
+};
+
 // The whole fake, ready to hand out as an os::Platform.
 struct FakePlatform {
   Faults faults;
@@ -259,7 +312,10 @@ struct FakePlatform {
   FakeModules modules{files, system, faults};
   FakeProcesses processes{files, system, faults};
   FakeUi ui;
-  os::Platform Get() { return os::Platform{files, system, registry, modules, processes, ui}; }
+  FakeDialogs dialogs;
+  os::Platform Get() {
+    return os::Platform{files, system, registry, modules, processes, ui, dialogs};
+  }
 };
 
 }  // namespace fake

@@ -2,6 +2,7 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include "platform/win32/Scoped.h"
 
@@ -276,6 +277,89 @@ std::unique_ptr<os::Process> Win32Processes::Start(const std::string& applicatio
 
 int Win32Ui::ShowMessage(const std::string& text, const std::string& caption, uint32_t style) {
   return MessageBoxA(nullptr, text.c_str(), caption.c_str(), style);
+}
+
+}  // namespace win32
+
+namespace win32 {
+
+namespace {
+
+// One procedure for every dialog: the handler comes as the creation parameter and is kept in
+// the window's user data for the messages that follow.
+INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+  auto* handler = reinterpret_cast<os::DialogHandler*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  if (handler == nullptr) return FALSE;
+  return handler->OnMessage(dialog, message, wParam, lParam);
+}
+
+HWND AsHwnd(os::Window w) {
+  return static_cast<HWND>(w);
+}
+
+}  // namespace
+
+intptr_t Win32Dialogs::RunModal(os::Instance instance, const char* resource, os::Window owner,
+                                os::DialogHandler* handler) {
+  return DialogBoxParamA(static_cast<HINSTANCE>(instance), resource, AsHwnd(owner), DialogProc,
+                         reinterpret_cast<LPARAM>(handler));
+}
+
+os::Window Win32Dialogs::CreateModeless(os::Instance instance, const char* resource,
+                                        os::Window owner, os::DialogHandler* handler) {
+  return CreateDialogParamA(static_cast<HINSTANCE>(instance), resource, AsHwnd(owner), DialogProc,
+                            reinterpret_cast<LPARAM>(handler));
+}
+
+bool Win32Dialogs::EndDialog(os::Window dialog, intptr_t result) {
+  return ::EndDialog(AsHwnd(dialog), result) != FALSE;
+}
+
+bool Win32Dialogs::DestroyWindow(os::Window window) {
+  return ::DestroyWindow(AsHwnd(window)) != FALSE;
+}
+
+bool Win32Dialogs::SetText(os::Window window, const std::string& text) {
+  return SetWindowTextA(AsHwnd(window), text.c_str()) != FALSE;
+}
+
+std::string Win32Dialogs::Text(os::Window window, int maxChars) {
+  std::string text(static_cast<size_t>(maxChars) + 1, '\0');
+  const int n = GetWindowTextA(AsHwnd(window), text.data(), maxChars + 1);
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return text;
+}
+
+os::Window Win32Dialogs::Item(os::Window dialog, int id) {
+  return GetDlgItem(AsHwnd(dialog), id);
+}
+
+intptr_t Win32Dialogs::Send(os::Window window, uint32_t message, uintptr_t wParam,
+                            intptr_t lParam) {
+  return SendMessageA(AsHwnd(window), message, wParam, lParam);
+}
+
+bool Win32Dialogs::Update(os::Window window) {
+  return UpdateWindow(AsHwnd(window)) != FALSE;
+}
+
+bool Win32Dialogs::BrowseForFolder(os::Window owner, const std::string& title, uint32_t flags,
+                                   std::string* path) {
+  char displayName[MAX_PATH] = {};
+  BROWSEINFOA info = {};
+  info.hwndOwner = AsHwnd(owner);
+  info.pszDisplayName = displayName;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = flags;
+  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  if (chosen == nullptr) return false;
+  char folder[MAX_PATH] = {};
+  const BOOL ok = SHGetPathFromIDListA(chosen, folder);
+  CoTaskMemFree(chosen);
+  if (!ok) return false;
+  *path = folder;
+  return true;
 }
 
 }  // namespace win32

@@ -54,6 +54,23 @@ class Win32Ui final : public os::Ui {
   int ShowMessage(const std::string& text, const std::string& caption, uint32_t style) override;
 };
 
+class Win32Dialogs final : public os::Dialogs {
+ public:
+  intptr_t RunModal(os::Instance instance, const char* resource, os::Window owner,
+                    os::DialogHandler* handler) override;
+  os::Window CreateModeless(os::Instance instance, const char* resource, os::Window owner,
+                            os::DialogHandler* handler) override;
+  bool EndDialog(os::Window dialog, intptr_t result) override;
+  bool DestroyWindow(os::Window window) override;
+  bool SetText(os::Window window, const std::string& text) override;
+  std::string Text(os::Window window, int maxChars) override;
+  os::Window Item(os::Window dialog, int id) override;
+  intptr_t Send(os::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+  bool Update(os::Window window) override;
+  bool BrowseForFolder(os::Window owner, const std::string& title, uint32_t flags,
+                       std::string* path) override;
+};
+
 // The process's one set of real backends.
 struct Win32Platform {
   Win32Files files;
@@ -62,7 +79,10 @@ struct Win32Platform {
   Win32Modules modules;
   Win32Processes processes;
   Win32Ui ui;
-  os::Platform Get() { return os::Platform{files, system, registry, modules, processes, ui}; }
+  Win32Dialogs dialogs;
+  os::Platform Get() {
+    return os::Platform{files, system, registry, modules, processes, ui, dialogs};
+  }
 };
 
 }  // namespace win32
