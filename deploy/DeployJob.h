@@ -76,6 +76,11 @@ class DeployJob {
   void Message(const std::string& text, const std::string& caption, uint32_t style);
   void CreateFoldersOnTheWay(const std::string& target);
   bool WriteWholeFile(const std::string& path, const uint8_t* data, uint32_t count);
+  bool ReadCount(const char* name, const char* category, int32_t* count);
+  bool ReadListName(const char* prefix, int32_t index, const char* category, char (&name)[400]);
+  void ReportListProgress(double base, int32_t index, int32_t count);
+  // Releases the file loader, then the control, and unloads the engine library.
+  void ReleaseEngine();
 
   os::Platform& _platform;
   // Folders this job created or found present, folded to lower case: each is tried once.

@@ -247,6 +247,7 @@ std::unique_ptr<os::File> FakeFiles::Create(const std::string& path) {
     node.path = display;
     _nodes.emplace(key, std::move(node));
   }
+  _system.events.push_back("create " + display);
   return std::make_unique<FakeFile>(*this, key, true);
 }
 
@@ -262,6 +263,7 @@ bool FakeFiles::Delete(const std::string& path) {
     return Fail(os::kErrSharingViolation);
   }
   _freeSpace += it->second.data->size();
+  _system.events.push_back("delete " + it->second.path);
   _nodes.erase(it);
   return true;
 }
@@ -294,6 +296,7 @@ bool FakeFiles::CreateDir(const std::string& path) {
   node.path = display;
   node.directory = true;
   _nodes.emplace(key, std::move(node));
+  _system.events.push_back("mkdir " + display);
   return true;
 }
 
@@ -312,6 +315,7 @@ bool FakeFiles::RemoveDir(const std::string& path) {
     if (next != _nodes.end() && StartsWith(next->first, prefix)) return Fail(os::kErrDirNotEmpty);
   }
   if (display.size() <= 3) return Fail(os::kErrAccessDenied);  // a drive root
+  _system.events.push_back("rmdir " + it->second.path);
   _nodes.erase(it);
   return true;
 }
@@ -565,6 +569,7 @@ os::Module FakeModules::Load(const std::string& path) {
   auto it = _libraries.find(name);
   if (it == _libraries.end()) return _system.SetLastError(193), nullptr;  // BAD_EXE_FORMAT
   ++_loaded;
+  _system.events.push_back("load " + path);
   return &it->second;
 }
 
@@ -580,6 +585,7 @@ bool FakeModules::Free(os::Module module) {
   journal.push_back("free");
   if (module == nullptr) return false;
   --_loaded;
+  _system.events.push_back("free");
   return true;
 }
 
@@ -626,6 +632,7 @@ std::unique_ptr<os::Process> FakeProcesses::Start(const std::string& application
   if (program.empty()) program = commandLine.substr(0, commandLine.find(' '));
   if (!_files.Exists(program)) return _system.SetLastError(os::kErrFileNotFound), nullptr;
   if (onStart && !onStart(process)) return _system.SetLastError(os::kErrAccessDenied), nullptr;
+  _system.events.push_back("start " + (application.empty() ? commandLine : application));
   return std::make_unique<FakeProcess>(*this, runningPolls, exitCode);
 }
 

@@ -128,6 +128,9 @@ class FakeSystem final : public os::System {
   std::string systemDir = "C:\\Windows\\system32";
   std::map<std::string, std::string> env;  // names kept upper case
   uint64_t sleptMilliseconds = 0;
+  // What changed on the system, in order, across files, libraries and processes:
+  // "mkdir P", "create P", "delete P", "rmdir P", "load P", "free", "start P".
+  std::vector<std::string> events;
   // Called on every Sleep, e.g. to end a process after some time.
   std::function<void(uint32_t)> onSleep;
 
