@@ -223,6 +223,27 @@ class Dialogs {
                                std::string* path) = 0;
 };
 
+// What a shell link holds.
+struct ShellLink {
+  std::string target;
+  std::string arguments;  // empty with hasArguments false: none set
+  bool hasArguments = false;
+  std::string workingDir;
+  std::string description;
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  // The current user's Start-menu Programs folder (SHGetSpecialFolderLocation with
+  // CSIDL_PROGRAMS, then SHGetPathFromIDListA; the item list is released). False when the shell
+  // does not answer S_OK.
+  virtual bool ProgramsFolder(Window owner, std::string* path) = 0;
+  // Writes a shell link file through IShellLinkA and IPersistFile, with COM initialised for
+  // this call only. Returns the COM result of the last step (negative on failure).
+  virtual int32_t CreateLink(const ShellLink& link, const std::string& linkPath) = 0;
+};
+
 // Everything the product code may ask of the system, handed to each part by reference.
 struct Platform {
   Files& files;
@@ -232,6 +253,7 @@ struct Platform {
   Processes& processes;
   Ui& ui;
   Dialogs& dialogs;
+  Shell& shell;
 };
 
 }  // namespace os

@@ -636,6 +636,28 @@ std::unique_ptr<os::Process> FakeProcesses::Start(const std::string& application
   return std::make_unique<FakeProcess>(*this, runningPolls, exitCode);
 }
 
+// --- Shell ------------------------------------------------------------------------------------
+
+bool FakeShell::ProgramsFolder(os::Window, std::string* path) {
+  if (programsFolderFails) return false;
+  _files.AddDir(programsFolder);
+  *path = programsFolder;
+  return true;
+}
+
+int32_t FakeShell::CreateLink(const os::ShellLink& link, const std::string& linkPath) {
+  constexpr int32_t kFail = static_cast<int32_t>(0x80004005);  // E_FAIL
+  if (linksFail) return kFail;
+  auto file = _files.Create(linkPath);
+  if (file == nullptr) return kFail;
+  const std::string content = "LNK\n" + link.target + "\n" + link.arguments + "\n" +
+                              link.workingDir + "\n" + link.description + "\n";
+  uint32_t written = 0;
+  file->Write(content.data(), static_cast<uint32_t>(content.size()), &written);
+  links[linkPath] = link;
+  return 0;
+}
+
 // --- Ui ---------------------------------------------------------------------------------------
 
 int FakeUi::ShowMessage(const std::string& text, const std::string& caption, uint32_t style) {

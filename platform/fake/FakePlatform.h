@@ -306,6 +306,24 @@ class FakeDialogs final : public os::Dialogs {
   FakeWindow* Make(const char* resource, os::DialogHandler* handler);
 };
 
+// A shell whose links are files of the fake file system ("LNK" and the fields, one a line).
+class FakeShell final : public os::Shell {
+ public:
+  explicit FakeShell(FakeFiles& files) : _files(files) {}
+  bool ProgramsFolder(os::Window owner, std::string* path) override;
+  int32_t CreateLink(const os::ShellLink& link, const std::string& linkPath) override;
+
+  std::string programsFolder =
+      "C:\\Users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+  bool programsFolderFails = false;
+  bool linksFail = false;
+  // Every link written, by its path as given.
+  std::map<std::string, os::ShellLink> links;
+
+ private:
+  FakeFiles& _files;
+};
+
 // The whole fake, ready to hand out as an os::Platform.
 struct FakePlatform {
   Faults faults;
@@ -316,8 +334,9 @@ struct FakePlatform {
   FakeProcesses processes{files, system, faults};
   FakeUi ui;
   FakeDialogs dialogs;
+  FakeShell shell{files};
   os::Platform Get() {
-    return os::Platform{files, system, registry, modules, processes, ui, dialogs};
+    return os::Platform{files, system, registry, modules, processes, ui, dialogs, shell};
   }
 };
 

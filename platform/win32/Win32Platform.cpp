@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include "platform/win32/Scoped.h"
 
@@ -360,6 +361,49 @@ bool Win32Dialogs::BrowseForFolder(os::Window owner, const std::string& title, u
   if (!ok) return false;
   *path = folder;
   return true;
+}
+
+}  // namespace win32
+
+namespace win32 {
+
+bool Win32Shell::ProgramsFolder(os::Window owner, std::string* path) {
+  LPITEMIDLIST list = nullptr;
+  if (SHGetSpecialFolderLocation(static_cast<HWND>(owner), CSIDL_PROGRAMS, &list) != S_OK) {
+    return false;
+  }
+  char folder[MAX_PATH] = {};
+  SHGetPathFromIDListA(list, folder);
+  CoTaskMemFree(list);
+  *path = folder;
+  return true;
+}
+
+int32_t Win32Shell::CreateLink(const os::ShellLink& link, const std::string& linkPath) {
+  CoInitialize(nullptr);
+  IShellLinkA* shellLink = nullptr;
+  HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                    reinterpret_cast<void**>(&shellLink));
+  if (SUCCEEDED(result)) {
+    IPersistFile* file = nullptr;
+    result = shellLink->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (SUCCEEDED(result)) {
+      shellLink->SetWorkingDirectory(link.workingDir.c_str());
+      if (link.hasArguments) shellLink->SetArguments(link.arguments.c_str());
+      shellLink->SetPath(link.target.c_str());
+      shellLink->SetDescription(link.description.c_str());
+      WCHAR widePath[MAX_PATH] = {};
+      if (MultiByteToWideChar(CP_ACP, 0, linkPath.c_str(), -1, widePath, MAX_PATH) == 0) {
+        result = E_INVALIDARG;  // a path the 260-unit buffer cannot hold is not cut
+      } else {
+        result = file->Save(widePath, TRUE);
+      }
+      file->Release();
+    }
+    shellLink->Release();
+  }
+  CoUninitialize();
+  return static_cast<int32_t>(result);
 }
 
 }  // namespace win32

@@ -71,6 +71,12 @@ class Win32Dialogs final : public os::Dialogs {
                        std::string* path) override;
 };
 
+class Win32Shell final : public os::Shell {
+ public:
+  bool ProgramsFolder(os::Window owner, std::string* path) override;
+  int32_t CreateLink(const os::ShellLink& link, const std::string& linkPath) override;
+};
+
 // The process's one set of real backends.
 struct Win32Platform {
   Win32Files files;
@@ -80,8 +86,9 @@ struct Win32Platform {
   Win32Processes processes;
   Win32Ui ui;
   Win32Dialogs dialogs;
+  Win32Shell shell;
   os::Platform Get() {
-    return os::Platform{files, system, registry, modules, processes, ui, dialogs};
+    return os::Platform{files, system, registry, modules, processes, ui, dialogs, shell};
   }
 };
 
