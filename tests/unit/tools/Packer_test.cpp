@@ -406,6 +406,21 @@ TEST_F(Packer, TmkfFormIsEncodedOrClearlyRefused) {
   EXPECT_EQ(ReadBytes(dir / "x/ORVSTART.ORV"), ReadBytes(dir / "start.orv"));
   const Bytes file = ReadBytes(dir / "out.exe");
   EXPECT_NE(std::string(file.begin(), file.end()).find("TMKF"), std::string::npos);
+
+  // A container whose announced size lies, stored with a CRC-32 that matches the lie.
+  Bytes container;
+  std::string why;
+  ASSERT_TRUE(packer::TmkfEncode(ReadBytes(dir / "start.orv"), &container, &why)) << why;
+  container[8] ^= 1;
+  package::PackageWriter writer;
+  ASSERT_TRUE(writer.AddBytes("APPDATA", "ORVStart.orv", container));
+  const fs::path damaged = WritePackage(writer);
+  EXPECT_EQ(Verify(damaged), 1);
+  EXPECT_NE(out.str().find("item 0 APPDATA/ORVSTART.ORV: tmkf container: damaged"),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(Extract(damaged, dir / "bad"), 1);
+  EXPECT_FALSE(fs::exists(dir / "bad/ORVSTART.ORV"));
 }
 
 TEST_F(Packer, BuildRefusesToOverwriteItsLauncher) {
