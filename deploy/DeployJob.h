@@ -81,6 +81,8 @@ class DeployJob {
   void ReportListProgress(double base, int32_t index, int32_t count);
   // Releases the file loader, then the control, and unloads the engine library.
   void ReleaseEngine();
+  // Reads "ProjectName" (259 bytes) up to its NUL; shows the missing-setting box on failure.
+  bool ReadProjectName(std::string* name);
 
   os::Platform& _platform;
   // Folders this job created or found present, folded to lower case: each is tried once.
