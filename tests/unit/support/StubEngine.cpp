@@ -2,6 +2,7 @@
 #include "tests/unit/support/StubEngine.h"
 
 #include <cstring>
+#include <memory>
 
 #include "deploy/EngineInterface.h"
 
@@ -85,6 +86,37 @@ class Lister final : public DirectoryListChannel {
   std::vector<std::string> _files, _folders;
 };
 
+class Saver final : public FileSaverChannel {
+ public:
+  void Release(int) override {
+    --gState.liveObjects;
+    delete this;
+  }
+  uint8_t Open(const char* path, int mode) override {
+    Call("Open", path, static_cast<uint32_t>(mode));
+    if (gState.config.saverOpenFails) return 0;
+    _file = gState.files->Create(path);
+    return _file != nullptr;
+  }
+  void BeginChunk(const char* tag) override { Call("BeginChunk", tag); }
+  void WriteChunkSize(uint32_t size) override { Call("WriteChunkSize", "", size); }
+  void WriteData(const void* data, uint32_t size) override {
+    const auto* bytes = static_cast<const char*>(data);
+    Call("WriteData", "", size, std::string(bytes, bytes + size));
+  }
+  void Close() override {
+    Call("Close");
+    _file.reset();
+  }
+
+ private:
+  static void Call(const char* op, const char* text = "", uint32_t size = 0,
+                   std::string bytes = {}) {
+    gState.saverCalls.push_back(SaverCall{op, text, size, std::move(bytes)});
+  }
+  std::unique_ptr<os::File> _file;
+};
+
 class Factory final : public ChannelFactory {
  public:
   Factory() { containerDecoder = &_decoder; }
@@ -95,6 +127,7 @@ class Factory final : public ChannelFactory {
     const EngineConfig& c = gState.config;
     if (id == kFileLoaderClassId && !c.noFileLoader) return Count(new Loader);
     if (id == kDirectoryListerClassId && !c.noLister) return Count(new Lister);
+    if (id == kFileSaverClassId && !c.noSaver) return Count(new Saver);
     return nullptr;
   }
 
@@ -139,6 +172,11 @@ EngineControl* ENGINE_EXPORT_CALL GetInstance() {
 }
 
 }  // namespace
+
+FileSaverChannel* NewSaver() {
+  ++gState.liveObjects;
+  return new Saver;
+}
 
 EngineState& Engine() {
   return gState;
