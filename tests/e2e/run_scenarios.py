@@ -216,7 +216,14 @@ def expected_reader_caption(exe_path):
         return ""
     offset = struct.unpack_from("<I", data, len(data) - 4)[0]
     raw = data[offset:offset + 36] if offset < len(data) else b""
-    return raw.split(b"\0", 1)[0].decode("cp1252", errors="replace")
+    return ansi_to_text(raw.split(b"\0", 1)[0])
+
+
+def ansi_to_text(raw):
+    """Decodes ANSI (code page 1252) as Windows does: its five unassigned bytes become the C1
+    controls of the same value rather than errors."""
+    return "".join(b.decode("cp1252") if b[0] not in (0x81, 0x8D, 0x8F, 0x90, 0x9D) else chr(b[0])
+                   for b in (raw[i:i + 1] for i in range(len(raw))))
 
 
 def build_package(scenario, work, packer, launcher, log_path):
