@@ -1,5 +1,4 @@
 // Engine start-up and the channel and content lists.
-#include <cstdio>
 #include <cstring>
 
 #include "app/OwnerWindow.h"
@@ -52,10 +51,9 @@ bool DeployJob::ReadCount(const char* name, const char* category, int32_t* count
 
 bool DeployJob::ReadListName(const char* prefix, int32_t index, const char* category,
                              char (&name)[400]) {
-  char itemName[64];
-  std::snprintf(itemName, sizeof(itemName), "%s%d", prefix, static_cast<int>(index));
+  const std::string itemName = prefix + std::to_string(index);
   std::memset(name, 0, sizeof(name));
-  return LoadItem(itemName, name, sizeof(name) - 1, category);
+  return LoadItem(itemName.c_str(), name, sizeof(name) - 1, category);
 }
 
 void DeployJob::ReportListProgress(double base, int32_t index, int32_t count) {

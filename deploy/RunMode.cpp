@@ -112,6 +112,11 @@ void DeployJob::Cleanup() {
     createdDirs.SetAt(nullptr, i);
   }
   createdDirs.Clear();
+  // The work folder is still this process's current folder, which Windows will not remove:
+  // step out into the folder that holds it first.
+  const std::string work = workDir;
+  const size_t slash = work.find_last_of('\\');
+  if (slash != std::string::npos) _platform.files.SetCurrentDir(work.substr(0, slash + 1));
   _platform.files.RemoveDir(workDir);
 }
 

@@ -79,7 +79,11 @@ def main():
         with open(os.path.join(out, "wine-output.txt"), "w") as log:
             run = subprocess.Popen([WINE, target], env=env, stdout=log, stderr=log)
             screenshot = os.path.join(out, "viewer.png")
-            time.sleep(2.5)
+            # The viewer writes its report as it starts, then shows its window for a few seconds.
+            deadline = time.time() + 60
+            while not os.path.exists(report) and run.poll() is None and time.time() < deadline:
+                time.sleep(0.2)
+            time.sleep(1.5)
             subprocess.run(["import", "-display", env["DISPLAY"], "-window", "root", screenshot],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             code = run.wait(timeout=180)

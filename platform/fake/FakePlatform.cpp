@@ -315,6 +315,8 @@ bool FakeFiles::RemoveDir(const std::string& path) {
     if (next != _nodes.end() && StartsWith(next->first, prefix)) return Fail(os::kErrDirNotEmpty);
   }
   if (display.size() <= 3) return Fail(os::kErrAccessDenied);  // a drive root
+  // Windows keeps the current folder of a process open: it cannot be removed.
+  if (Key(_cwd) == key) return Fail(os::kErrSharingViolation);
   _system.events.push_back("rmdir " + it->second.path);
   _nodes.erase(it);
   return true;
