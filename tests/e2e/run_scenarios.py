@@ -226,7 +226,7 @@ def ansi_to_text(raw):
                    for b in (raw[i:i + 1] for i in range(len(raw))))
 
 
-def build_package(scenario, work, packer, launcher, log_path):
+def build_package(scenario, work, packer, launcher, log_path, kit=None):
     manifest = scenario.get("manifest")
     out_exe = os.path.join(work, "package.exe")
     if manifest is None:
@@ -235,7 +235,15 @@ def build_package(scenario, work, packer, launcher, log_path):
     manifest = json.loads(json.dumps(manifest))
     for item in manifest.get("items", []):
         if "file" in item:  # fixtures are named relative to tests/e2e/fixtures
-            item["file"] = os.path.relpath(os.path.join(FIXTURES, item["file"]), work)
+            source = item["file"]
+            # "kit/NAME" is one of the kit's built programs (--kit).
+            if source.startswith("kit/"):
+                if not kit:
+                    raise Failure("scenario needs the kit's programs: pass --kit")
+                source = os.path.join(os.path.abspath(kit), source[4:])
+            else:
+                source = os.path.join(FIXTURES, source)
+            item["file"] = os.path.relpath(source, work)
     manifest_path = os.path.join(work, "manifest.json")
     with open(manifest_path, "w") as f:
         json.dump(manifest, f, indent=1)
@@ -385,11 +393,14 @@ def check_files(prefix, files):
                 content = content.encode("cp1252")
             if content is not None and data != content:
                 raise Failure("%s holds %r, expected %r" % (win_path, data[:200], content))
-            needle = want.get("contains")
-            if isinstance(needle, str):
-                needle = needle.encode("cp1252")
-            if needle is not None and needle not in data:
-                raise Failure("%s does not contain %r" % (win_path, needle))
+            needles = want.get("contains")
+            if not isinstance(needles, (list, tuple)):
+                needles = [needles]
+            for needle in needles:
+                if isinstance(needle, str):
+                    needle = needle.encode("cp1252")
+                if needle is not None and needle not in data:
+                    raise Failure("%s does not contain %r" % (win_path, needle))
 
 
 def check_temp(prefix, want):
@@ -443,12 +454,17 @@ def run_scenario(ctx, scenario, display):
             raise Failure("launcher is %d bytes; this scenario needs at most %d (the marker "
                           "search only covers the file's first bytes)"
                           % (os.path.getsize(launcher), limit))
-        exe = build_package(scenario, work, ctx.args.packer, launcher, cmd_log)
+        exe = build_package(scenario, work, ctx.args.packer, launcher, cmd_log, ctx.args.kit)
         subprocess.run(["cp", "-a", ctx.template, prefix], check=True)
         place = scenario.get("place", r"C:\test\setup.exe")
         placed = drive_c_path(prefix, place)
         os.makedirs(os.path.dirname(placed), exist_ok=True)
         shutil.copyfile(exe, placed)
+        for win_path, content in scenario.get("prepare_files", {}).items():
+            path = drive_c_path(prefix, win_path)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(content.encode("cp1252") if isinstance(content, str) else content)
         # One persistent server for all commands of the scenario, on this worker's display.
         run_logged([WINESERVER, "-p"], env, cmd_log, 60)
         server_started = True
@@ -562,6 +578,7 @@ def parse_args():
     p = argparse.ArgumentParser(description=__doc__)
     p.add_argument("--launcher")
     p.add_argument("--packer")
+    p.add_argument("--kit", help="folder of the kit's built programs (engine, viewer, ...)")
     p.add_argument("--driver", required=True)
     p.add_argument("--selftest", action="store_true", help="run the driver's own scenarios")
     p.add_argument("--selftest-app", help="selftest_app.exe (with --selftest)")

@@ -6,6 +6,7 @@ A scenario is a dict:
                 tests/e2e/fixtures; None runs the launcher (or selftest app) as it is
   place         Windows path the program is copied to (default C:\\test\\setup.exe)
   args, cwd     extra command-line arguments; working folder (default: the program's folder)
+  prepare_files {"C:\\path": content} written into the prefix before the run
   registry      operations before the run: set_value(...) / delete_value(...)
   script        the driver script: {"default_message_box": "enter"|"leave", "steps": [...]}
   timeout_ms, wait_children   passed to the driver
@@ -16,7 +17,7 @@ A scenario is a dict:
       only_these_windows   (default True) no visible window besides the listed ones
       hidden_windows  partial dicts that must match a window that was never shown
       never_visible_classes
-      files           {"C:\\path": {"exists": bool, "content": str|bytes, "contains": ...}}
+      files           {"C:\\path": {"exists": bool, "content": str|bytes, "contains": str or list}}
       temp            exact list of names in the user's temp folder
       registry        [{"key", "value", "data"}]: data None means absent
       drive_c_unchanged, drive_c_allowed (path prefixes under drive_c that may change)
@@ -26,7 +27,7 @@ A scenario is a dict:
   skip            a reason to skip the scenario
 """
 
-KEYS = {"name", "manifest", "place", "args", "cwd", "registry", "script", "timeout_ms",
+KEYS = {"name", "manifest", "place", "prepare_files", "args", "cwd", "registry", "script", "timeout_ms",
         "wait_children", "expect", "expect_failure", "skip", "launcher_max_size"}
 EXPECT_KEYS = {"exit_code", "timeout", "message_boxes", "windows", "only_these_windows",
                "hidden_windows", "never_visible_classes", "files", "temp", "registry",
