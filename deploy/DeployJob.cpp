@@ -27,6 +27,10 @@ DeployJob::DeployJob(os::Platform& platform) : _platform(platform) {
 }
 
 DeployJob::~DeployJob() {
+  // A mode that stopped after starting the engine leaves it to the job's end.
+  ReleaseEngine();
+  if (engineModule != nullptr) _platform.modules.Free(engineModule);
+  engineModule = nullptr;
   delete progress;
   progress = nullptr;
   delete reader;
