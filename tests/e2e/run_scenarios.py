@@ -12,6 +12,7 @@ import importlib.util
 import json
 import os
 import queue
+import re
 import shutil
 import struct
 import subprocess
@@ -296,6 +297,84 @@ def reg_query(env, key, value, log_path, work):
     return None
 
 
+REGISTRY_SNAPSHOT_ROOTS = (r"HKLM\Software", r"HKCU\Software")
+
+
+def registry_snapshot(env, log_path, work, tag):
+    """Exports the two Software trees; maps each key (lower case) to its sorted value lines."""
+    keys = {}
+    for i, root in enumerate(REGISTRY_SNAPSHOT_ROOTS):
+        out = os.path.join(work, "reg-%s-%d.reg" % (tag, i))
+        if run_logged([WINE64, "reg", "export", root, to_windows_path(out), "/y"], env, log_path,
+                      120) != 0 or not os.path.isfile(out):
+            raise Failure("reg export %s failed, see %s" % (root, log_path))
+        with open(out, "rb") as f:
+            raw = f.read()
+        text = raw.decode("utf-16" if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else "cp1252")
+        # Continued hex lines end with a backslash: join them before splitting.
+        text = re.sub(r"\\\r?\n\s*", "", text)
+        current = None
+        for line in text.splitlines():
+            if line.startswith("[") and line.endswith("]"):
+                current = line[1:-1].lower()
+                keys[current] = []
+            elif current is not None and line and not line.startswith("#time="):
+                keys[current].append(line)
+    return {k: sorted(v) for k, v in keys.items()}
+
+
+# Keys Wine itself writes when a program first shows a window.
+REGISTRY_CHURN = (r"HKEY_CURRENT_USER\Software\Wine\Temporary System Parameters",)
+
+
+def registry_changes(before, after, allowed=()):
+    allowed = tuple(a.lower() for a in REGISTRY_CHURN + tuple(allowed))
+    changes = []
+    for key in sorted(set(before) | set(after)):
+        if key.startswith(allowed):
+            continue
+        if key not in after:
+            changes.append("removed [%s]" % key)
+        elif key not in before:
+            changes.append("added [%s] %s" % (key, after[key][:3]))
+        elif before[key] != after[key]:
+            gone = sorted(set(before[key]) - set(after[key]))
+            new = sorted(set(after[key]) - set(before[key]))
+            changes.append("changed [%s]: -%s +%s" % (key, gone[:3], new[:3]))
+    return changes
+
+
+# lnkinfo's labels for the fields a scenario can check.
+LNK_FIELDS = {"description": "Description", "arguments": "Command line arguments",
+              "working_dir": "Working directory", "target": "Local path"}
+
+
+def read_link(path):
+    """The fields lnkinfo (liblnk-utils) reads from a shell link; absent fields are None."""
+    tool = shutil.which("lnkinfo")
+    if not tool:
+        raise Failure("lnkinfo not found (package liblnk-utils, see scripts/setup.sh)")
+    out = subprocess.run([tool, path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         stdin=subprocess.DEVNULL, timeout=60).stdout.decode("utf-8", "replace")
+    fields = {}
+    for key, label in LNK_FIELDS.items():
+        m = re.search(r"^\s*" + re.escape(label) + r"\s*:\s?(.*?)\s*$", out, re.M)
+        fields[key] = m.group(1) if m else None
+    return fields, out
+
+
+def check_links(prefix, links):
+    for win_path, want in links.items():
+        path = drive_c_path(prefix, win_path)
+        if not os.path.isfile(path):
+            raise Failure("link %s missing" % win_path)
+        got, raw = read_link(path)
+        for key, value in want.items():
+            if got.get(key) != value:
+                raise Failure("link %s: %s is %r, expected %r\n%s"
+                              % (win_path, key, got.get(key), value, raw))
+
+
 # ---------------------------------------------------------------------------------------------
 # Checks
 
@@ -349,7 +428,9 @@ def partial_match(actual, wanted):
 
 
 def check_windows(log, expect):
-    others = [w for w in log["windows"] if w["kind"] != "message_box"]
+    optional = expect.get("optional_windows", [])
+    others = [w for w in log["windows"] if w["kind"] != "message_box" and
+              not any(partial_match(w, o) for o in optional)]
     wanted = expect.get("windows", [])
     for i, want in enumerate(wanted):
         if i >= len(others):
@@ -436,6 +517,57 @@ def driver_script(scenario, path):
         json.dump(scenario.get("script", {"steps": []}), f, indent=1)
 
 
+def prepare_files(prefix, files):
+    for win_path, content in files.items():
+        path = drive_c_path(prefix, win_path)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(content.encode("cp1252") if isinstance(content, str) else content)
+
+
+def run_driver(ctx, env, work, tag, run, program, cwd, shot_dir, cmd_log):
+    """One program run under the driver with run's script, options and arguments; its log."""
+    script_path = os.path.join(work, "script%s.json" % tag)
+    driver_log = os.path.join(work, "driver-log%s.json" % tag)
+    driver_script(run, script_path)
+    timeout_ms = run.get("timeout_ms", 20000)
+    cmd = [WINE64, ctx.args.driver, "--script", to_windows_path(script_path),
+           "--log", to_windows_path(driver_log), "--timeout-ms", str(timeout_ms),
+           "--screenshot-dir", to_windows_path(shot_dir), "--cwd", cwd]
+    if run.get("wait_children"):
+        cmd.append("--wait-children")
+    cmd += ["--", program] + list(run.get("args", []))
+    rc = run_logged(cmd, env, cmd_log, timeout_ms / 1000 + 120)
+    if rc != 0 or not os.path.isfile(driver_log):
+        raise Failure("uidriver failed (exit %d), see %s" % (rc, cmd_log))
+    with open(driver_log, encoding="utf-8") as f:
+        log = json.load(f)
+    # The driver takes any dialog whose text static has id 0xFFFF for a message box; a dialog
+    # with an edit box (the install options dialog has such a static) is never one.
+    for w in log.get("windows", []):
+        if w.get("kind") == "message_box" and w.get("edits"):
+            w["kind"] = "dialog"
+    return log
+
+
+def check_registry_results(results):
+    for q, got in results:
+        want = q.get("data")
+        have = None if got is None else got[1]
+        if want != have:
+            raise Failure("registry %s \"%s\" is %r, expected %r"
+                          % (q["key"], q.get("value"), have, want))
+
+
+def check_run(prefix, env, work, cmd_log, log, expect, exe_path):
+    """The checks of one run of a scenario with follow-up runs, made while the prefix is live."""
+    check_log(log, expect, exe_path)
+    check_registry_results([(q, reg_query(env, q["key"], q.get("value"), cmd_log, work))
+                            for q in expect.get("registry", [])])
+    check_files(prefix, expect.get("files", {}))
+    check_links(prefix, expect.get("links", {}))
+
+
 def run_scenario(ctx, scenario, display):
     """Returns (ok, reason, log path)."""
     name = scenario["name"]
@@ -460,11 +592,7 @@ def run_scenario(ctx, scenario, display):
         placed = drive_c_path(prefix, place)
         os.makedirs(os.path.dirname(placed), exist_ok=True)
         shutil.copyfile(exe, placed)
-        for win_path, content in scenario.get("prepare_files", {}).items():
-            path = drive_c_path(prefix, win_path)
-            os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, "wb") as f:
-                f.write(content.encode("cp1252") if isinstance(content, str) else content)
+        prepare_files(prefix, scenario.get("prepare_files", {}))
         # One persistent server for all commands of the scenario, on this worker's display.
         run_logged([WINESERVER, "-p"], env, cmd_log, 60)
         server_started = True
@@ -474,37 +602,47 @@ def run_scenario(ctx, scenario, display):
             if rc != 0 and op["op"] == "set":
                 raise Failure("registry preparation failed: " + " ".join(cmd))
         before = list_drive_c(prefix)
-        script_path = os.path.join(work, "script.json")
-        driver_script(scenario, script_path)
+        follow_ups = scenario.get("then", [])
+        reg_before = None
+        if expect.get("registry_unchanged"):
+            reg_before = registry_snapshot(env, cmd_log, work, "before")
         shot_dir = os.path.join(work, "shots")
         os.makedirs(shot_dir)
-        timeout_ms = scenario.get("timeout_ms", 20000)
         cwd = scenario.get("cwd", place.rsplit("\\", 1)[0])
-        cmd = [WINE64, ctx.args.driver, "--script", to_windows_path(script_path),
-               "--log", to_windows_path(driver_log), "--timeout-ms", str(timeout_ms),
-               "--screenshot-dir", to_windows_path(shot_dir), "--cwd", cwd]
-        if scenario.get("wait_children"):
-            cmd.append("--wait-children")
-        cmd += ["--", place] + list(scenario.get("args", []))
-        rc = run_logged(cmd, env, cmd_log, timeout_ms / 1000 + 120)
-        if rc != 0 or not os.path.isfile(driver_log):
-            raise Failure("uidriver failed (exit %d), see %s" % (rc, cmd_log))
-        with open(driver_log, encoding="utf-8") as f:
-            log = json.load(f)
-        reg_results = [(q, reg_query(env, q["key"], q.get("value"), cmd_log, work))
-                       for q in expect.get("registry", [])]
+        log = run_driver(ctx, env, work, "", scenario, place, cwd, shot_dir, cmd_log)
+        if follow_ups:
+            # Each run is checked before the next one changes the prefix.
+            check_run(prefix, env, work, cmd_log, log, expect, placed)
+            for i, then in enumerate(follow_ups):
+                program = then["program"]
+                prepare_files(prefix, then.get("prepare_files", {}))
+                then_log = run_driver(ctx, env, work, "-then%d" % (i + 1), then, program,
+                                      then.get("cwd", program.rsplit("\\", 1)[0]), shot_dir,
+                                      cmd_log)
+                try:
+                    check_run(prefix, env, work, cmd_log, then_log, then.get("expect", {}),
+                              drive_c_path(prefix, program))
+                except Failure as e:
+                    raise Failure("follow-up run %d (%s): %s" % (i + 1, program, e))
+        reg_results = [] if follow_ups else [
+            (q, reg_query(env, q["key"], q.get("value"), cmd_log, work))
+            for q in expect.get("registry", [])]
+        reg_after = None
+        if reg_before is not None:
+            reg_after = registry_snapshot(env, cmd_log, work, "after")
         run_logged([WINESERVER, "-k"], env, cmd_log, 60)
         run_logged([WINESERVER, "-w"], env, cmd_log, 60)
         server_started = False
         after = list_drive_c(prefix)
-        check_log(log, expect, placed)
-        for q, got in reg_results:
-            want = q.get("data")
-            have = None if got is None else got[1]
-            if want != have:
-                raise Failure("registry %s \"%s\" is %r, expected %r"
-                              % (q["key"], q.get("value"), have, want))
-        check_files(prefix, expect.get("files", {}))
+        if not follow_ups:
+            check_log(log, expect, placed)
+            check_registry_results(reg_results)
+            check_files(prefix, expect.get("files", {}))
+            check_links(prefix, expect.get("links", {}))
+        if reg_before is not None:
+            changes = registry_changes(reg_before, reg_after, expect.get("registry_allowed", ()))
+            if changes:
+                raise Failure("registry changed: %s" % "; ".join(changes[:10]))
         if "temp" in expect:
             check_temp(prefix, expect["temp"])
         if expect.get("drive_c_unchanged"):

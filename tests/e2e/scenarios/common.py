@@ -15,23 +15,45 @@ A scenario is a dict:
       message_boxes   the exact boxes in order: dicts of text, caption, icon, buttons, owner
       windows         the other visible windows in order (partial dicts over the driver's log)
       only_these_windows   (default True) no visible window besides the listed ones
+      optional_windows     partial dicts of windows that may or may not be seen (a window up
+                      for milliseconds); they are left out of the two checks above
       hidden_windows  partial dicts that must match a window that was never shown
       never_visible_classes
       files           {"C:\\path": {"exists": bool, "content": str|bytes, "contains": str or list}}
       temp            exact list of names in the user's temp folder
       registry        [{"key", "value", "data"}]: data None means absent
       drive_c_unchanged, drive_c_allowed (path prefixes under drive_c that may change)
+      registry_unchanged, registry_allowed (key prefixes that may change): HKLM\\Software and
+                      HKCU\\Software exported before the first run and after the last
+      links           {"C:\\x.lnk": {"target", "arguments", "working_dir", "description"}} as
+                      lnkinfo reads them (None: the field is absent)
       screenshots     BMP names the script took; saved as PNG for the report
+  then          follow-up runs in the same prefix, in order, each checked before the next:
+                [{"program": "C:\\...", "args", "cwd", "prepare_files", "script", "timeout_ms",
+                  "wait_children",
+                  "expect": {exit_code, timeout, message_boxes, windows, ..., files, registry,
+                             links}}]; temp, drive_c_* and registry_* of the scenario's own
+                expect are judged once, after the last run
   launcher_max_size  fail at once, with the reason, when the launcher file is larger
   expect_failure  the checks must reject the run with a reason containing this text
   skip            a reason to skip the scenario
 """
 
 KEYS = {"name", "manifest", "place", "prepare_files", "args", "cwd", "registry", "script", "timeout_ms",
-        "wait_children", "expect", "expect_failure", "skip", "launcher_max_size"}
+        "wait_children", "expect", "expect_failure", "skip", "launcher_max_size",
+        "then"}
 EXPECT_KEYS = {"exit_code", "timeout", "message_boxes", "windows", "only_these_windows",
+               "optional_windows",
                "hidden_windows", "never_visible_classes", "files", "temp", "registry",
-               "drive_c_unchanged", "drive_c_allowed", "screenshots"}
+               "drive_c_unchanged", "drive_c_allowed", "screenshots", "registry_unchanged",
+               "registry_allowed", "links"}
+THEN_KEYS = {"program", "args", "cwd", "prepare_files", "script", "timeout_ms", "wait_children",
+             "expect"}
+THEN_EXPECT_KEYS = {"exit_code", "timeout", "message_boxes", "windows", "only_these_windows",
+                    "optional_windows",
+               "optional_windows",
+                    "hidden_windows", "never_visible_classes", "files", "registry", "links"}
+LINK_KEYS = {"target", "arguments", "working_dir", "description"}
 BOX_KEYS = {"text", "caption", "icon", "buttons", "owner"}
 ACTIONS = {"click", "command", "set_text", "key", "close", "alt_f4", "sleep", "screenshot"}
 
@@ -88,9 +110,26 @@ def validate(s):
     bad = set(s) - KEYS
     if bad:
         raise SystemExit("scenario %s: unknown keys %s" % (name, sorted(bad)))
-    bad = set(s.get("expect", {})) - EXPECT_KEYS
+    _validate_run(name, s, EXPECT_KEYS)
+    for i, then in enumerate(s.get("then", [])):
+        bad = set(then) - THEN_KEYS
+        if bad or "program" not in then:
+            raise SystemExit("scenario %s: follow-up %d: unknown keys %s or no program"
+                             % (name, i + 1, sorted(bad)))
+        _validate_run("%s (follow-up %d)" % (name, i + 1), then, THEN_EXPECT_KEYS)
+    for op in s.get("registry", []):
+        if op.get("op") not in ("set", "delete"):
+            raise SystemExit("scenario %s: bad registry operation %r" % (name, op))
+
+
+def _validate_run(name, s, expect_keys):
+    bad = set(s.get("expect", {})) - expect_keys
     if bad:
         raise SystemExit("scenario %s: unknown expect keys %s" % (name, sorted(bad)))
+    for link in s.get("expect", {}).get("links", {}).values():
+        if set(link) - LINK_KEYS:
+            raise SystemExit("scenario %s: unknown link keys %s"
+                             % (name, sorted(set(link) - LINK_KEYS)))
     for b in s.get("expect", {}).get("message_boxes", []):
         if set(b) - BOX_KEYS:
             raise SystemExit("scenario %s: unknown box keys %s" % (name, sorted(set(b) - BOX_KEYS)))
@@ -98,6 +137,3 @@ def validate(s):
         for a in st.get("actions", []):
             if a.get("do") not in ACTIONS:
                 raise SystemExit("scenario %s: unknown action %r" % (name, a.get("do")))
-    for op in s.get("registry", []):
-        if op.get("op") not in ("set", "delete"):
-            raise SystemExit("scenario %s: bad registry operation %r" % (name, op))
