@@ -98,6 +98,15 @@ def uninstall_entry(folder):
              "data": "\"%s\\ORVUnInst.exe\"" % folder}]
 
 
+def declined_uninstall():
+    return {"program": DEFAULT_FOLDER + "\\ORVUnInst.exe", "wait_children": True,
+            "script": {"steps": [step({"text": UNINSTALL_QUESTION["text"]},
+                                      [{"do": "click", "text": "No"}])]},
+            "expect": {"exit_code": 0, "windows": [], "message_boxes": [UNINSTALL_QUESTION],
+                       "registry": uninstall_entry(DEFAULT_FOLDER),
+                       "links": links(DEFAULT_FOLDER), "files": installed_files(DEFAULT_FOLDER)}}
+
+
 NO_UNINSTALL_ENTRY = [{"key": UNINSTALL_KEY, "value": "DisplayName", "data": None},
                       {"key": UNINSTALL_KEY, "value": "UninstallString", "data": None}]
 
@@ -202,4 +211,22 @@ SCENARIOS = [
                     "registry": uninstall_entry(DEFAULT_FOLDER), "links": links(DEFAULT_FOLDER),
                     "files": dict(installed_files(DEFAULT_FOLDER), **{
                         DEFAULT_FOLDER + "\\uninstall.nfo": {"content": "UNFC damaged"}})}}]),
+
+    # "No" to the uninstaller's question keeps every file, link and registry value.
+    dict(install("folder_install_uninstall_declined", items(),
+                 [step(OPTIONS, [{"do": "click", "text": "Install"}]),
+                  step({"text": SUCCESS["text"]}, [{"do": "click", "text": "OK"}])],
+                 boxes=[SUCCESS], windows=[OPTIONS_WINDOW],
+                 optional_windows=[PROGRESS_WINDOW], temp=[]),
+         then=[declined_uninstall()]),
+    # The same run judged as if it had to leave nothing: the registry comparison must see the
+    # uninstall entry that stayed.
+    dict(install("folder_install_leftover_entry_is_seen", items(),
+                 [step(OPTIONS, [{"do": "click", "text": "Install"}]),
+                  step({"text": SUCCESS["text"]}, [{"do": "click", "text": "OK"}])],
+                 boxes=[SUCCESS], windows=[OPTIONS_WINDOW],
+                 optional_windows=[PROGRESS_WINDOW], registry_unchanged=True),
+         then=[declined_uninstall()],
+         expect_failure="registry changed: added [hkey_local_machine\\software\\microsoft\\"
+                        "windows\\currentversion\\uninstall\\orvanedemo]"),
 ]
