@@ -29,7 +29,7 @@ file(WRITE ${WORK}/m.json [=[
 ]=])
 
 # Under Wine every start costs seconds: there the top-level help stands for all of them.
-set(commands "" build list verify extract)
+set(commands "" build list verify extract pack-folder)
 if(EMULATOR)
   set(commands "")
 endif()
@@ -59,4 +59,33 @@ expect_in("${err}" "cannot open")
 file(WRITE ${WORK}/bad.json "{\"items\": [{\"name\": \"A\", \"nmber\": 1}]}")
 run(1 build --manifest ${WORK}/bad.json --launcher ${WORK}/stub.exe --output ${WORK}/bad.exe)
 expect_in("${err}" "unknown key \"nmber\"")
+
+# pack-folder over a kit as its build leaves it and a small project.
+foreach(program OrvaneViewer.exe Zenthra.dll Quillet.dll Dirrow.dll Lodera.dll
+        5C18E7A2-9B4D-4E61-B3F8-0D27C6A94E15.dll A7F29D03-6E1B-4C85-92A4-E8B53D07F6C1.dll
+        19E4B6C8-D273-4A5F-8E01-C6A9F2B47D38.dll E82C07B5-31F9-4D6A-A5C3-7B14E96F02D8.dll
+        msvcr71.dll ORVUnInst.exe)
+  file(WRITE ${WORK}/kit/${program} "kit ${program}")
+endforeach()
+file(WRITE ${WORK}/project/start.orv "start project")
+file(WRITE ${WORK}/project/data/scene.txt "a scene")
+run(0 pack-folder --project ${WORK}/project --kit ${WORK}/kit --launcher ${WORK}/stub.exe
+    --output ${WORK}/folder.exe --type folder --name Demo --manifest-out ${WORK}/folder.json)
+run(0 verify ${WORK}/folder.exe)
+expect_in("${out}" "ok: 23 items")
+run(0 build --manifest ${WORK}/folder.json --launcher ${WORK}/stub.exe --output ${WORK}/again.exe)
+file(SHA256 ${WORK}/folder.exe first)
+file(SHA256 ${WORK}/again.exe second)
+if(NOT first STREQUAL second)
+  message(FATAL_ERROR "the manifest pack-folder wrote builds another package")
+endif()
+run(2 pack-folder --project ${WORK}/project --kit ${WORK}/kit --launcher ${WORK}/stub.exe
+    --output ${WORK}/bad.exe --type service)
+run(2 pack-folder --project ${WORK}/project --kit ${WORK}/kit --launcher ${WORK}/stub.exe
+    --output ${WORK}/bad.exe --type run --shortcut x)
+expect_in("${err}" "--shortcut is not used by --type run")
+file(REMOVE ${WORK}/kit/Lodera.dll)
+run(1 pack-folder --project ${WORK}/project --kit ${WORK}/kit --launcher ${WORK}/stub.exe
+    --output ${WORK}/bad.exe --type run)
+expect_in("${err}" "lacks channels\\Lodera.dll")
 file(REMOVE_RECURSE ${WORK})

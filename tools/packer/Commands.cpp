@@ -237,23 +237,30 @@ int Build(const BuildOptions& options, std::ostream& out, std::ostream& err) {
   if (!ReadFile(options.manifest, &manifestBytes, err)) return 1;
   const fs::path baseDir = options.baseDir.empty() ? fs::path(options.manifest).parent_path()
                                                    : fs::path(options.baseDir);
+  return BuildFromManifestText(std::string(manifestBytes.begin(), manifestBytes.end()),
+                               options.manifest, baseDir, options.launcher, options.output, out,
+                               err);
+}
+
+int BuildFromManifestText(const std::string& manifest, const std::string& label,
+                          const fs::path& baseDir, const std::string& launcher,
+                          const std::string& output, std::ostream& out, std::ostream& err) {
   package::PackageWriter writer;
   std::string error;
-  if (!LoadManifest(std::string(manifestBytes.begin(), manifestBytes.end()), baseDir, &writer,
-                    &error)) {
-    err << "error: " << options.manifest << ": " << error << "\n";
+  if (!LoadManifest(manifest, baseDir, &writer, &error)) {
+    err << "error: " << label << ": " << error << "\n";
     return 1;
   }
   std::error_code ec;
-  if (fs::equivalent(options.launcher, options.output, ec)) {
-    err << "error: the output would overwrite the launcher " << options.launcher << "\n";
+  if (fs::equivalent(launcher, output, ec)) {
+    err << "error: the output would overwrite the launcher " << launcher << "\n";
     return 1;
   }
-  if (!writer.WriteExecutableFile(options.launcher, options.output)) {
+  if (!writer.WriteExecutableFile(launcher, output)) {
     err << "error: " << writer.Error() << "\n";
     return 1;
   }
-  out << "wrote " << options.output << ": " << writer.Count() << " items, header length "
+  out << "wrote " << output << ": " << writer.Count() << " items, header length "
       << writer.HeaderLength() << ", package of " << writer.PackageSize() << " bytes\n";
   return 0;
 }

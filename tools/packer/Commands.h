@@ -18,6 +18,11 @@ struct BuildOptions {
 // The launcher's bytes followed by the package the manifest describes, written to output.
 int Build(const BuildOptions& options, std::ostream& out, std::ostream& err);
 
+// Build for a manifest held in memory; label names it in error messages.
+int BuildFromManifestText(const std::string& manifest, const std::string& label,
+                          const std::filesystem::path& baseDir, const std::string& launcher,
+                          const std::string& output, std::ostream& out, std::ostream& err);
+
 // One line per index entry (index, category, name, size, crc, guessed form, value), then where
 // the package was found.
 int List(const std::string& packagePath, std::ostream& out, std::ostream& err);
