@@ -268,7 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
                              nullptr},
                     TypeCase{"FolderGiven",
                              [](packer::PackFolderOptions& o) {
-                               o.name = "Demo: Part 2";
+                               o.name = "Demo: The Return";
                                o.installPath = "D:\\Games\\Demo";
                                o.shortcut = "\\Games\\Demo";
                                o.runAfterInstall = true;
@@ -276,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
                              {{"RunAfterInstall", {1}},
                               {"InstallPath", TextItem("D:\\Games\\Demo")},
                               {"ShortCutName", TextItem("\\Games\\Demo")},
-                              {"ProjectName", TextItem("Demo: Part 2")}},
+                              {"ProjectName", TextItem("Demo: The Return")}},
                              nullptr},
                     TypeCase{"Screensaver",
                              [](packer::PackFolderOptions& o) {
