@@ -15,6 +15,7 @@ class ProgressWindow;
 class EngineControl;
 class ChannelFactory;
 class FileLoaderChannel;
+class FileSaverChannel;
 
 class DeployJob {
  public:
@@ -83,6 +84,17 @@ class DeployJob {
   void ReleaseEngine();
   // Reads "ProjectName" (259 bytes) up to its NUL; shows the missing-setting box on failure.
   bool ReadProjectName(std::string* name);
+  // Copies source to folderAndPrefix + projectName + extension for a player program and records
+  // the target whether or not the copy succeeded. A failed copy, a project name that is not one
+  // plain file name, or a path beyond the classic limit shows the error number, then
+  // failureText, both captioned with the target. Nothing is written outside the folder.
+  void CopyToPlayerFolder(const std::string& source, const std::string& folderAndPrefix,
+                          const std::string& projectName, const char* extension,
+                          const char* failureText);
+
+  // Shows its own missing-setting message through the job.
+  friend bool WriteConfigurationRecord(FileSaverChannel* saver, DeployJob& job,
+                                       const char* fileName, bool withScreensaverOptions);
 
   os::Platform& _platform;
   // Folders this job created or found present, folded to lower case: each is tried once.
