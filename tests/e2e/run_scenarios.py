@@ -687,9 +687,9 @@ def load_scenarios(selftest):
         if f.endswith(".py") and f not in ("selftest.py", "common.py"))
     scenarios = []
     for f in files:
-        spec = importlib.util.spec_from_file_location(f[:-3], os.path.join(HERE, "scenarios", f))
-        module = importlib.util.module_from_spec(spec)
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location(f[:-3], os.path.join(HERE, "scenarios", f))
+        module = importlib.util.module_from_spec(found)
+        found.loader.exec_module(module)
         scenarios += module.SCENARIOS
     names = [s["name"] for s in scenarios]
     duplicates = {n for n in names if names.count(n) > 1}
