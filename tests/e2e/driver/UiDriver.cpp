@@ -206,7 +206,7 @@ class Driver {
       fresh.pid = pid;
       fresh.firstSeenMs = Now();
       fresh.className = win::ClassName(h);
-      fresh.caption = win::WindowText(h);
+      fresh.caption = win::StoredText(h);
       GetWindowRect(h, &fresh.rect);
       _index[h] = _seen.size();
       _seen.push_back(fresh);
@@ -403,6 +403,7 @@ void Driver::WriteWindow(json::Writer& w, const Seen& s) const {
   w.Field("caption", info.caption);
   w.Field("kind", info.messageBox ? "message_box" : info.dialog ? "dialog" : "window");
   w.Field("style", win::Hex(info.style));
+  w.FieldBool("busy", info.busy);
   WriteRect(w, info.rect);
   w.Field("owner", info.owner ? HandleText(info.owner) : "");
   w.Field("owner_class", info.ownerClass);

@@ -6,10 +6,6 @@
 
 namespace win {
 
-namespace {
-constexpr UINT kSendTimeoutMs = 1000;
-}
-
 MemoryBitmap::MemoryBitmap(int width, int height) : _width(width), _height(height) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof bi.bmiHeader;
@@ -57,19 +53,24 @@ std::string Hex(unsigned long long value, int digits) {
   return buf;
 }
 
-std::string WindowText(HWND hwnd) {
+std::string WindowText(HWND hwnd, UINT timeoutMs) {
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                           &length)) {
+  if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &length)) {
     return {};
   }
   std::vector<wchar_t> buf(length + 2, L'\0');
   DWORD_PTR copied = 0;
   if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()),
-                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied)) {
+                           SMTO_ABORTIFHUNG, timeoutMs, &copied)) {
     return {};
   }
   return Utf8FromWide(std::wstring(buf.data(), copied < buf.size() ? copied : buf.size() - 1));
+}
+
+std::string StoredText(HWND hwnd) {
+  std::vector<wchar_t> buf(4096, L'\0');
+  int n = InternalGetWindowText(hwnd, buf.data(), static_cast<int>(buf.size()));
+  return n > 0 ? Utf8FromWide(std::wstring(buf.data(), n)) : std::string();
 }
 
 std::string ClassName(HWND hwnd) {

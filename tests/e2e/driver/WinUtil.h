@@ -76,8 +76,12 @@ std::wstring WideFromUtf8(const std::string& s);
 std::string Hex(unsigned long long value, int digits = 8);
 
 // Text of a window of any process: WM_GETTEXT is marshalled across processes, unlike the
-// internal caption that GetWindowText reads for foreign windows. Gives up on a hung target.
-std::string WindowText(HWND hwnd);
+// internal caption that GetWindowText reads for foreign windows. Waits at most timeoutMs for
+// a busy target. Edit controls keep their text only this way.
+std::string WindowText(HWND hwnd, UINT timeoutMs);
+// The caption the system itself stores for the window (captions, statics, buttons): read
+// without a message, so a program busy in a loop without a message pump cannot stall us.
+std::string StoredText(HWND hwnd);
 std::string ClassName(HWND hwnd);
 
 }  // namespace win

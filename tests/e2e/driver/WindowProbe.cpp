@@ -11,7 +11,9 @@
 
 namespace {
 
-constexpr UINT kSendTimeoutMs = 1000;
+// Short: a program that works without pumping messages answers none of them, and every wait
+// here delays noticing its next window.
+constexpr UINT kSendTimeoutMs = 250;
 constexpr int kMessageTextId = 0xFFFF;  // the message box's text static, in Windows and Wine
 
 LRESULT SendTimeout(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok = nullptr) {
@@ -21,6 +23,11 @@ LRESULT SendTimeout(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool* ok = nullpt
     return 0;
   }
   return static_cast<LRESULT>(result);
+}
+
+bool Answers(HWND hwnd) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result) != 0;
 }
 
 std::string RoleOf(const ControlInfo& c) {
@@ -60,14 +67,18 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
   c.visible = IsWindowVisible(child) != FALSE;
   c.enabled = IsWindowEnabled(child) != FALSE;
   c.role = RoleOf(c);
-  c.text = c.role == "icon" ? std::string() : win::WindowText(child);
-  if (c.role == "progress") ReadProgress(&c);
+  if (c.role == "edit") {
+    c.text = info->busy ? win::StoredText(child) : win::WindowText(child, kSendTimeoutMs);
+  } else if (c.role != "icon") {
+    c.text = win::StoredText(child);
+  }
+  if (c.role == "progress" && !info->busy) ReadProgress(&c);
   info->controls.push_back(c);
   return TRUE;
 }
 
 void MarkDefaultButton(WindowInfo* info) {
-  LRESULT def = info->dialog ? SendTimeout(info->hwnd, DM_GETDEFID, 0, 0) : 0;
+  LRESULT def = info->dialog && !info->busy ? SendTimeout(info->hwnd, DM_GETDEFID, 0, 0) : 0;
   int defId = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : -1;
   for (auto& c : info->controls) {
     if (c.role != "button") continue;
@@ -119,7 +130,8 @@ WindowInfo ProbeWindow(HWND hwnd) {
   info.hwnd = hwnd;
   GetWindowThreadProcessId(hwnd, &info.pid);
   info.className = win::ClassName(hwnd);
-  info.caption = win::WindowText(hwnd);
+  info.caption = win::StoredText(hwnd);
+  info.busy = !Answers(hwnd);
   info.style = static_cast<DWORD>(GetWindowLongPtrW(hwnd, GWL_STYLE));
   GetWindowRect(hwnd, &info.rect);
   info.owner = GetWindow(hwnd, GW_OWNER);
@@ -140,7 +152,7 @@ WindowInfo ProbeWindow(HWND hwnd) {
 
 void RefreshProgress(WindowInfo* info) {
   for (auto& c : info->controls) {
-    if (c.role == "progress" && IsWindow(c.hwnd)) ReadProgress(&c);
+    if (c.role == "progress" && IsWindow(c.hwnd) && Answers(c.hwnd)) ReadProgress(&c);
   }
 }
 

@@ -29,6 +29,7 @@ struct WindowInfo {
   RECT rect{};
   HWND owner = nullptr;
   std::string ownerClass;
+  bool busy = false;        // did not answer a message when probed: texts as stored only
   bool dialog = false;      // class #32770
   bool messageBox = false;  // a dialog with the message text static (id 0xFFFF)
   std::string text;         // message box text
