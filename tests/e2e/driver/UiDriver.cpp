@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Actions.h"
@@ -38,9 +39,10 @@ struct Seen {
   DWORD firstSeenMs = 0;
   std::string className, caption;
   RECT rect{};
-  bool visible = false;  // became visible at some point
-  int seq = -1;          // index among visible windows
-  WindowInfo info;       // probed when it became visible
+  bool visible = false;   // became visible at some point
+  bool vanished = false;  // destroyed while it settled, never recorded
+  int seq = -1;           // index among visible windows
+  WindowInfo info;        // probed when it became visible
   DWORD visibleMs = 0;
   DWORD answeredMs = 0;  // last closing action sent, 0 if none
   std::vector<std::string> answeredBy;
@@ -212,12 +214,19 @@ class Driver {
       _seen.push_back(fresh);
       s = &_seen.back();
     }
-    if (s->visible || !IsWindowVisible(h)) return;
+    if (s->visible || s->vanished || !IsWindowVisible(h)) return;
     Sleep(kSettleMs);
+    WindowInfo info = ProbeWindow(h);
+    // Gone before it settled (the progress window of a quick job): nothing anyone could see
+    // or answer, and nothing left to describe.
+    if (!IsWindow(h)) {
+      s->vanished = true;
+      return;
+    }
     s->visible = true;
     s->visibleMs = Now();
     s->seq = _visibleCount++;
-    s->info = ProbeWindow(h);
+    s->info = std::move(info);
     if (s->info.messageBox || s->info.dialog) s->info.icon = WaitForIcon(s->info);
   }
 
