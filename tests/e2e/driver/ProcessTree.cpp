@@ -88,10 +88,16 @@ bool ProcessTree::MainEnded() const {
 }
 
 bool ProcessTree::AllEnded() {
-  for (const auto& h : _handles) {
-    if (Running(h.Get())) return false;
+  // A process may start another just before it ends, after the last snapshot: only a snapshot
+  // taken once every known process has ended is sure to hold all of them.
+  for (;;) {
+    for (const auto& h : _handles) {
+      if (Running(h.Get())) return false;
+    }
+    size_t known = _processes.size();
+    Refresh();
+    if (_processes.size() == known) return true;
   }
-  return true;
 }
 
 DWORD ProcessTree::MainExitCode() const {
